@@ -26,7 +26,9 @@ bool shouldFail() {
 }
 }  // namespace
 
-extern "C" void* __wrap_malloc(size_t size) { return shouldFail() ? nullptr : __real_malloc(size); }
+extern "C" void* __wrap_malloc(size_t size) {
+    return shouldFail() ? nullptr : __real_malloc(size);
+}
 
 extern "C" void* __wrap_realloc(void* block, size_t size) {
     return shouldFail() ? nullptr : __real_realloc(block, size);
@@ -36,15 +38,21 @@ namespace OrvaneTest {
 
 AllocationCount::AllocationCount() : start_(allocations) {}
 
-size_t AllocationCount::count() const { return allocations - start_; }
+size_t AllocationCount::count() const {
+    return allocations - start_;
+}
 
 FailAllocation::FailAllocation(size_t successes) {
     failAfter = static_cast<long long>(successes);
     failed = false;
 }
 
-FailAllocation::~FailAllocation() { failAfter = -1; }
+FailAllocation::~FailAllocation() {
+    failAfter = -1;
+}
 
-bool FailAllocation::triggered() const { return failed; }
+bool FailAllocation::triggered() const {
+    return failed;
+}
 
 }  // namespace OrvaneTest

@@ -14,8 +14,10 @@ extern "C"
 #else
     __attribute__((visibility("default")))
 #endif
-    void outputLogString(const char* module, const char* text, const char* file, int line, int level) {
-    OrvaneTest::LogLine entry{module ? module : "", text ? text : "", file ? file : "", line, level};
+        void outputLogString(const char* module, const char* text, const char* file, int line,
+                             int level) {
+    OrvaneTest::LogLine entry{module ? module : "", text ? text : "", file ? file : "", line,
+                              level};
     std::function<void(const OrvaneTest::LogLine&)> action;
     {
         std::lock_guard<std::mutex> lock(linesMutex);

@@ -1,0 +1,169 @@
+#include "Common/General/TString.h"
+
+#include "platform/Win32Api.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace OrvaneLib {
+
+namespace {
+
+const WCHAR* wide(const TWideText& text) {
+    return reinterpret_cast<const WCHAR*>(text.get());
+}
+
+}  // namespace
+
+int compareNoCase(const char* a, const char* b) {
+    TWideText wideA(a);
+    TWideText wideB(b);
+    return _wcsicmp(wide(wideA), wide(wideB));
+}
+
+int startsWithNoCase(const char* text, const char* prefix) {
+    TWideText wideText(text);
+    TWideText widePrefix(prefix);
+    if (widePrefix.getLength() == 0) {
+        return 0;
+    }
+    return _wcsnicmp(wide(wideText), wide(widePrefix), static_cast<size_t>(widePrefix.getLength()));
+}
+
+int sameFirstCharNoCase(const char* text, const char* character) {
+    TWideText wideText(text);
+    TWideText wideCharacter(character);
+    return _wcsnicmp(wide(wideText), wide(wideCharacter), 1);
+}
+
+int TString::compare(const TString& other, bool caseSensitive) const {
+    if (isEmpty()) {
+        return other.isEmpty() ? 0 : -1;
+    }
+    if (other.isEmpty()) {
+        return 1;
+    }
+    if (!caseSensitive) {
+        return compareNoCase(data, other.data);
+    }
+    // Bytes as signed 8-bit values: UTF-8 lead and continuation bytes sort before ASCII.
+    const signed char* a = reinterpret_cast<const signed char*>(data);
+    const signed char* b = reinterpret_cast<const signed char*>(other.data);
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a - *b;
+}
+
+bool TString::startsWith(const TString& prefix) const {
+    if (prefix.isEmpty() || length < prefix.length) {
+        return false;
+    }
+    return memcmp(data, prefix.data, prefix.length) == 0;
+}
+
+bool TString::find(const TString& needle, uint32_t& position, bool caseSensitive) const {
+    return find(needle.c_str(), needle.length, position, caseSensitive);
+}
+
+bool TString::find(const char* needle, uint32_t& position, bool caseSensitive) const {
+    if (needle == nullptr) {
+        return false;
+    }
+    size_t needleLength = strlen(needle);
+    if (needleLength > length) {
+        return false;
+    }
+    return find(needle, static_cast<uint32_t>(needleLength), position, caseSensitive);
+}
+
+// A failed search that began at or before the last possible start leaves position one past it.
+bool TString::find(const char* needle, uint32_t needleLength, uint32_t& position,
+                   bool caseSensitive) const {
+    if (needleLength == 0 || needleLength > length) {
+        return false;
+    }
+    uint32_t last = length - needleLength;
+    if (position > last) {
+        return false;
+    }
+    for (; position <= last; ++position) {
+        bool match = caseSensitive ? memcmp(data + position, needle, needleLength) == 0
+                                   : startsWithNoCase(data + position, needle) == 0;
+        if (match) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TString::charMatches(uint32_t index, char c, bool caseSensitive) const {
+    if (caseSensitive) {
+        return data[index] == c;
+    }
+    const char character[2] = {c, '\0'};
+    return sameFirstCharNoCase(data + index, character) == 0;
+}
+
+bool TString::findChar(char c, uint32_t& position, bool caseSensitive) const {
+    if (isEmpty() || position > length - 1) {
+        return false;
+    }
+    for (uint32_t index = position; index < length; ++index) {
+        if (charMatches(index, c, caseSensitive)) {
+            position = index;
+            return true;
+        }
+    }
+    position = length;
+    return false;
+}
+
+bool TString::findLastChar(char c, uint32_t& position, bool caseSensitive) const {
+    if (isEmpty()) {
+        return false;
+    }
+    for (uint32_t index = length; index-- > 0;) {
+        if (charMatches(index, c, caseSensitive)) {
+            position = index;
+            return true;
+        }
+    }
+    position = UINT32_MAX;
+    return false;
+}
+
+void TString::replaceChar(char from, char to, bool caseSensitive) {
+    // A NUL would cut the text short of its recorded length.
+    if (to == '\0') {
+        return;
+    }
+    for (uint32_t index = 0; index < length; ++index) {
+        if (charMatches(index, from, caseSensitive)) {
+            data[index] = to;
+        }
+    }
+}
+
+int32_t TString::toInt() const {
+    int64_t value = toInt64();
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
+
+int64_t TString::toInt64() const {
+    if (isEmpty()) {
+        return 0;
+    }
+    // strtoll skips leading white space, takes a sign and digits up to the first other character,
+    // and clamps to the 64-bit range.
+    return strtoll(data, nullptr, 10);
+}
+
+}  // namespace OrvaneLib

@@ -1,0 +1,18 @@
+#include "Common/General/TLogSystem.h"
+#include "platform/Win32Api.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// This executable does not export outputLogString: the sink drops every line and nothing fails.
+TEST(NoLogHook, EveryWriteIsDropped) {
+    EXPECT_EQ(GetProcAddress(GetModuleHandleW(nullptr), "outputLogString"), nullptr);
+    OrvaneLib::TLogSystem log;
+    log.addStrategy(new OrvaneLib::TCurrentProcessLogStrategy("Orvane.dll"));
+    SetLastError(5);
+    log.write("dropped\n", "f", 1, 0);
+    EXPECT_EQ(GetLastError(), 5u);
+}
+
+}  // namespace
