@@ -2,6 +2,7 @@
 // file runs against the PAL and against a real registry. Everything happens below
 // HKCU\Software\OrvaneTest, which each test starts and ends without.
 #include "platform/Win32Api.h"
+#include "support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using OrvaneTest::runningUnderWine;
 
 typedef std::basic_string<WCHAR> TWide;
 typedef std::vector<TWide> TNames;
@@ -133,6 +136,9 @@ TEST_F(RegistryTest, SubkeysMatchAndEnumerateByTheirUpperCaseNames) {
     EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
     EXPECT_EQ(ERROR_SUCCESS, exists(W("\u0178")));
     EXPECT_EQ(ERROR_SUCCESS, exists(W("\u03c3IGMA")));
+    if (runningUnderWine()) {
+        return;  // Wine orders subkeys by their lower-case names
+    }
     EXPECT_EQ((TNames{W("A"), W("a1"), W("b"), W("z2"), W("Zed"), W("["), W("_x"), W("~"),
                       W("\u0101"), W("\u00ff"), W("\u03a3igma")}),
               subkeys(root));
@@ -154,6 +160,9 @@ TEST_F(RegistryTest, PathSyntax) {
     TWide longest(255, W('n'));
     make(longest.c_str());
     EXPECT_EQ(ERROR_SUCCESS, exists(longest.c_str()));
+    if (runningUnderWine()) {
+        return;  // Wine accepts key names longer than 255 characters
+    }
     EXPECT_EQ(ERROR_INVALID_PARAMETER, create((W("x\\") + longest + W("n")).c_str(), &key.key));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, exists(W("x")));
 }
@@ -226,6 +235,9 @@ const std::vector<std::pair<const char*, std::function<LONG(HKEY)>>> everyKeyFun
 };
 
 TEST_F(RegistryTest, InvalidAndDeletedHandlesAreRefused) {
+    // Windows hands out the value of a closed handle again: the key that stays open is made first.
+    TKey doomed;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("doomed"), &doomed.key));
     HKEY closed = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, open(W(""), &closed));
     ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
@@ -234,8 +246,6 @@ TEST_F(RegistryTest, InvalidAndDeletedHandlesAreRefused) {
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CURRENT_USER));
 
     // A key made again under the same name is another key: the old handle stays dead.
-    TKey doomed;
-    ASSERT_EQ(ERROR_SUCCESS, create(W("doomed"), &doomed.key));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(root, W("doomed")));
     make(W("doomed"));
     for (const auto& function : everyKeyFunction) {
@@ -249,6 +259,7 @@ struct AccessCase {
     const char* function;
     REGSAM access;
     LONG expected;
+    bool wineGrants = false;  // Wine allows what Windows refuses
 };
 
 void PrintTo(const AccessCase& access, std::ostream* out) {
@@ -258,6 +269,9 @@ void PrintTo(const AccessCase& access, std::ostream* out) {
 class RegistryAccessTest : public RegistryTest, public ::testing::WithParamInterface<AccessCase> {};
 
 TEST_P(RegistryAccessTest, HandlesAllowOnlyTheRightsTheyWereOpenedWith) {
+    if (GetParam().wineGrants && runningUnderWine()) {
+        GTEST_SKIP() << "Wine grants " << GetParam().function << " without the rights it needs";
+    }
     make(W("sub"));
     TKey key;
     ASSERT_EQ(ERROR_SUCCESS, open(W(""), &key.key, GetParam().access));
@@ -282,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AccessCase{"RegSetValueExW", KEY_WRITE, ERROR_SUCCESS},
                       AccessCase{"RegQueryValueExW", KEY_WRITE, ERROR_ACCESS_DENIED},
                       AccessCase{"RegEnumValueW", KEY_WRITE, ERROR_ACCESS_DENIED},
-                      AccessCase{"RegQueryInfoKeyW", KEY_WRITE, ERROR_ACCESS_DENIED},
+                      AccessCase{"RegQueryInfoKeyW", KEY_WRITE, ERROR_ACCESS_DENIED, true},
                       AccessCase{"RegOpenKeyExW", KEY_WRITE, ERROR_SUCCESS},
                       AccessCase{"RegEnumKeyExW", KEY_QUERY_VALUE, ERROR_ACCESS_DENIED},
                       AccessCase{"RegDeleteTreeW", KEY_READ, ERROR_SUCCESS},
@@ -346,8 +360,11 @@ TEST_F(RegistryTest, QueryReportsTheSizeAndLeavesASmallBufferAlone) {
               RegQueryValueExW(root, W("v"), &size, nullptr, nullptr, nullptr));
 }
 
-// Windows keeps values in the order they were first set (Wine sorts them by name).
+// Windows keeps values in the order they were first set.
 TEST_F(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
+    if (runningUnderWine()) {
+        GTEST_SKIP() << "Wine enumerates values sorted by name";
+    }
     for (const WCHAR* name : {W("zz"), W("aa"), W("Mm"), W("bb")}) {
         ASSERT_EQ(ERROR_SUCCESS, set(root, name, REG_SZ, "x"));
     }
@@ -428,8 +445,11 @@ TEST(FormatMessage, GivesTheSystemTextsEndingInALineBreak) {
         EXPECT_EQ(nullptr, LocalFree(text));
     }
     WCHAR text[64];
-    ASSERT_EQ(19u, FormatMessageW(flags, nullptr, ERROR_ACCESS_DENIED, 0, text, 64, nullptr));
-    EXPECT_EQ(TWide(W("Access is denied.\r\n")), TWide(text));
+    const DWORD length = FormatMessageW(flags, nullptr, ERROR_ACCESS_DENIED, 0, text, 64, nullptr);
+    if (!runningUnderWine()) {  // Wine words it "Access denied."
+        ASSERT_EQ(19u, length);
+        EXPECT_EQ(TWide(W("Access is denied.\r\n")), TWide(text));
+    }
     EXPECT_EQ(0u, FormatMessageW(flags, nullptr, ERROR_FILE_NOT_FOUND, 0, text, 4, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_EQ(0u, FormatMessageW(flags, nullptr, 0x2FFFFu, 0, text, 64, nullptr));
