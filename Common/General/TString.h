@@ -104,6 +104,7 @@ public:
 private:
     template <int N>
     friend class TConcat;
+    friend struct TLayoutCheck;
 
     bool find(const char* needle, uint32_t needleLength, uint32_t& position,
               bool caseSensitive) const;
