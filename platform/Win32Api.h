@@ -3,12 +3,13 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
+#include <mmsystem.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
-#include <mmsystem.h>
+#include <windows.h>
 
 // Wide literals: L"..." is UTF-16 on Windows.
 #define W(text) L##text
