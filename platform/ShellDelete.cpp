@@ -42,7 +42,7 @@ bool liesInside(const TString& path, const TString& folder) {
 
 // The paths in their order, without repeats and without those that lie inside another: deleting
 // a folder deletes what it holds.
-void reducePaths(TArray<TString>& paths, TArray<TString>& reduced) {
+void reducePaths(const TArray<TString>& paths, TArray<TString>& reduced) {
     uint32_t count = paths.getCount();
     for (uint32_t i = 0; i < count; ++i) {
         TString path = paths.get(i);
@@ -170,7 +170,7 @@ class TShellDeletion {
 public:
     explicit TShellDeletion(const ProgressCallback& progress) : progress_(progress) {}
 
-    bool run(TArray<TString>& paths) {
+    bool run(const TArray<TString>& paths) {
         if (!start()) {
             return false;
         }
@@ -209,7 +209,7 @@ private:
     }
 
     // The item ID lists of the paths that exist, as absolute paths with "\"; whether any exists.
-    static bool collect(TArray<TString>& paths, TItemIdLists& lists) {
+    static bool collect(const TArray<TString>& paths, TItemIdLists& lists) {
         bool anyExists = false;
         for (uint32_t i = 0; i < paths.getCount(); ++i) {
             TString path = paths.get(i);
