@@ -3,12 +3,15 @@
 #pragma once
 
 #ifdef _WIN32
+// windows.h first: the other headers build on its types.
 #include <windows.h>
+
+#include <mmsystem.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
-#include <mmsystem.h>
 
 // Wide literals: L"..." is UTF-16 on Windows.
 #define W(text) L##text

@@ -2,6 +2,7 @@
 // side of the library boundary are freed on the other, so they never come from operator new.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -23,6 +24,12 @@ inline void* heapReallocate(void* block, size_t size) {
         throw std::bad_alloc();
     }
     return resized;
+}
+
+// Whether a block of this many bytes can be requested at all: the 32-bit build's size_t would
+// silently truncate a larger size into a small allocation.
+inline bool heapSizeFits(uint64_t bytes) {
+    return static_cast<uint64_t>(static_cast<size_t>(bytes)) == bytes;
 }
 
 inline void heapFree(void* block) {

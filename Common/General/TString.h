@@ -13,7 +13,7 @@ using TWideChar = wchar_t;
 using TWideChar = char16_t;
 #endif
 
-class TCharStream;
+class TStream;
 class TWideText;
 template <int N>
 class TConcat;
@@ -78,7 +78,9 @@ public:
     // out receives at most count bytes from pos.
     TString& substring(uint32_t pos, uint32_t count, TString& out) const;
     // Replaces the text with the whole content of a stream; false when the stream's copy failed.
-    bool readFrom(TCharStream& stream);
+    // A stream of 1000 MiB or more is reported first (severity 2). A block too small for the
+    // content and its NUL grows to exactly that; a string without a block gets one byte more.
+    bool readFrom(TStream& stream);
     // The UTF-16 form for a Windows call; its pointer is null when this string has no block.
     TWideText toWide() const;
 

@@ -1,0 +1,32 @@
+// Where the records live under HKEY_CURRENT_USER. Key paths are plain concatenations of these
+// texts and the ids: no separator is added or removed.
+#pragma once
+
+#include "Common/General/TString.h"
+
+namespace OrvaneLib {
+
+constexpr char kClientKey[] = "Software\\Orvane\\Client\\";
+constexpr char kThirdPartyKey[] = "Software\\Orvane\\Client\\ThirdParty\\";
+constexpr char kApplicationsKey[] = "Software\\Orvane\\Client\\Applications\\";
+constexpr char kPackagesSuffix[] = "\\Packages\\";
+constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr char kUninstallEntryPrefix[] = "Orvane App ";
+
+// The client's installation directory: the default value of kClientKey, written by the client's
+// installer, never by the library.
+constexpr char kClientDirectoryValue[] = "";
+
+TString applicationKey(const TString& applicationId);
+TString packagesKey(const TString& applicationId);
+TString packageKey(const TString& applicationId, const TString& packageId);
+TString uninstallKey(const TString& applicationId);
+
+// Numbers stored as text. Sizes and bandwidths read back as the unsigned 64-bit value written;
+// 32-bit numbers read back as the signed value written. Text from elsewhere is parsed with leading
+// blanks skipped, an optional sign, and digits up to the first other character.
+TString formatUnsigned64(uint64_t value);
+uint64_t parseUnsigned64(const TString& text);
+int32_t parseSigned32(const TString& text);
+
+}  // namespace OrvaneLib

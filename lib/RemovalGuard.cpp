@@ -1,0 +1,90 @@
+#include "lib/RemovalGuard.h"
+
+#include "Common/General/ScrambledText.h"
+#include "lib/RegistryLayout.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+
+namespace OrvaneLib {
+
+namespace {
+
+// A root, or the bare \\server\share of a network path: deleting it empties a whole volume.
+bool isVolumeRoot(const TString& canonical) {
+    TString root = getPathRoot(canonical);
+    if (canonical.getLength() <= root.getLength()) {
+        return true;
+    }
+    const char* text = canonical.c_str();
+    bool networkShare = text[0] == '\\' && text[1] == '\\' && text[2] != '.' && text[2] != '?';
+    uint32_t position = root.getLength();
+    return networkShare && !canonical.findChar('/', position, true);
+}
+
+// Whether any other recorded game has its "Path" or "InstallPath" at or below folder.
+bool holdsAnotherGame(const TString& folder, const TString& applicationId) {
+    TArray<TString> games = getRegistrySubkeys(kApplicationsKey);
+    for (uint32_t i = 0; i < games.getCount(); ++i) {
+        TString other = games.get(i);
+        if (other.compare(applicationId, false) == 0) {
+            continue;
+        }
+        TString key = applicationKey(other);
+        for (const char* valueName : {"Path", "InstallPath"}) {
+            TString otherFolder = readRegistryValue(key, valueName, REG_SZ);
+            if (isAbsolutePath(otherFolder) &&
+                isSameOrInside(canonicalFolder(otherFolder), folder)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+TString canonicalFolder(const TString& path) {
+    TString canonical(path);
+    normalizePath(canonical);
+    uint32_t rootLength = getPathRoot(canonical).getLength();
+    uint32_t length = canonical.getLength();
+    if (length > rootLength && canonical.c_str()[length - 1] == '/') {
+        canonical.erase(length - 1, 1);
+    }
+    return canonical;
+}
+
+bool isSameOrInside(const TString& inner, const TString& outer) {
+    if (outer.isEmpty() || inner.getLength() < outer.getLength() ||
+        startsWithNoCase(inner.c_str(), outer.c_str()) != 0) {
+        return false;
+    }
+    // Folding touches only A-Z, so the matched prefix has the same byte length in both.
+    uint32_t length = outer.getLength();
+    return inner.getLength() == length || outer.c_str()[length - 1] == '/' ||
+           inner.c_str()[length] == '/';
+}
+
+TString whyFolderIsProtected(const TString& folder, const TString& clientDirectory,
+                             const TString& applicationId) {
+    if (!isAbsolutePath(folder)) {
+        return ORVANE_TEXT("it is not an absolute path");
+    }
+    TString canonical = canonicalFolder(folder);
+    if (isVolumeRoot(canonical)) {
+        return ORVANE_TEXT("it is the root of a volume");
+    }
+    if (isSameOrInside(canonicalFolder(clientDirectory), canonical)) {
+        return ORVANE_TEXT("it holds the client");
+    }
+    TString userData = canonicalFolder(clientDirectory + TString("/content/userdata"));
+    if (isSameOrInside(userData, canonical)) {
+        return ORVANE_TEXT("it holds the user data of every game");
+    }
+    if (holdsAnotherGame(canonical, applicationId)) {
+        return ORVANE_TEXT("it holds another installed game");
+    }
+    return TString();
+}
+
+}  // namespace OrvaneLib

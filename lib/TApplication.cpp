@@ -1,0 +1,158 @@
+#include "lib/TApplication.h"
+
+#include "lib/RecordIds.h"
+#include "lib/RegistryLayout.h"
+#include "lib/TPackage.h"
+#include "platform/Registry.h"
+
+namespace OrvaneLib {
+
+namespace {
+
+constexpr char kPath[] = "Path";
+constexpr char kInstallPath[] = "InstallPath";
+constexpr char kVersion[] = "Version";
+constexpr char kTotalSize[] = "TotalSize";
+constexpr char kInstallSize[] = "InstallSize";
+constexpr char kCompatibilityFlags[] = "CompatibilityFlags";
+constexpr char kVFSVersion[] = "VFSVersion";
+constexpr char kUPID[] = "UPID";
+constexpr char kDisplayName[] = "DisplayName";
+
+}  // namespace
+
+bool TApplication::registerApplication(const TString& path, const TString& installPath,
+                                       const TString& displayName, const TString& version,
+                                       const TString& displayIcon) {
+    if (!acceptRecordIds(applicationId)) {
+        return false;
+    }
+    TString clientDirectory = readRegistryValue(kClientKey, kClientDirectoryValue, REG_SZ);
+    TString uninstallString = TString("\"") + clientDirectory + TString("\\Orvane.exe\" /uninstall ") +
+                              applicationId;
+    TString quietUninstallString = uninstallString + TString(" /S");
+
+    TString record = applicationKey(applicationId);
+    TString entry = uninstallKey(applicationId);
+    struct Write {
+        const TString& key;
+        const char* name;
+        const TString& text;
+        uint32_t type;
+    };
+    const TString one("1");
+    const Write writes[] = {
+        {record, kPath, path, REG_SZ},
+        {record, kInstallPath, installPath, REG_SZ},
+        {record, kVersion, version, REG_SZ},
+        {entry, kDisplayName, displayName, REG_SZ},
+        {entry, "DisplayVersion", version, REG_SZ},
+        {entry, "DisplayIcon", displayIcon, REG_SZ},
+        {entry, "NoModify", one, REG_DWORD},
+        {entry, "NoRepair", one, REG_DWORD},
+        {entry, "UninstallString", uninstallString, REG_SZ},
+        {entry, "QuietUninstallString", quietUninstallString, REG_SZ},
+    };
+    for (const Write& write : writes) {
+        if (!writeRegistryValue(write.key.c_str(), write.name, write.text.c_str(), write.type)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TApplication::isInstalled() const {
+    bool hasPath = !getPath().isEmpty();
+    bool hasDisplayName = !getDisplayName().isEmpty();
+    return hasPath || hasDisplayName;
+}
+
+TString TApplication::getPath() const { return readRecord(kPath, REG_SZ); }
+
+TString TApplication::getInstallPath() const { return readRecord(kInstallPath, REG_SZ); }
+
+TString TApplication::getVersion() const { return readRecord(kVersion, REG_SZ); }
+
+TString TApplication::getDisplayName() const {
+    if (!isUsableRecordId(applicationId)) {
+        return TString();
+    }
+    return readRegistryValue(uninstallKey(applicationId), kDisplayName, REG_SZ);
+}
+
+void TApplication::setTotalSize(uint64_t size) {
+    writeRecord(kTotalSize, formatUnsigned64(size), REG_SZ);
+}
+
+uint64_t TApplication::getTotalSize() const {
+    return parseUnsigned64(readRecord(kTotalSize, REG_SZ));
+}
+
+void TApplication::setInstallSize(uint64_t size) {
+    writeRecord(kInstallSize, formatUnsigned64(size), REG_SZ);
+}
+
+uint64_t TApplication::getInstallSize() const {
+    return parseUnsigned64(readRecord(kInstallSize, REG_SZ));
+}
+
+void TApplication::setCompatibilityFlags(const TString& flags) {
+    writeRecord(kCompatibilityFlags, flags, REG_SZ);
+}
+
+TString TApplication::getCompatibilityFlags() const {
+    return readRecord(kCompatibilityFlags, REG_SZ);
+}
+
+ulIPackage* TApplication::createPackage(const TString& packageId) const {
+    return new TPackage(packageId, applicationId);
+}
+
+TPointerArray<ulIPackage*> TApplication::getPackages() const {
+    TPointerArray<ulIPackage*> packages;
+    if (!isUsableRecordId(applicationId)) {
+        return packages;
+    }
+    const TString& owner = applicationId;
+    forEachRegistrySubkey(
+        packagesKey(applicationId).c_str(),
+        [&packages, &owner](HKEY, const TString& packageId) {
+            ulIPackage* package = new TPackage(packageId, owner);
+            packages.add(package);
+        },
+        KEY_READ);
+    return packages;
+}
+
+int32_t TApplication::getVFSVersion() const {
+    TString text = readRecord(kVFSVersion, REG_DWORD);
+    return text.isEmpty() ? -1 : parseSigned32(text);
+}
+
+void TApplication::setVFSVersion(int32_t version) {
+    writeRecord(kVFSVersion, TString(static_cast<int>(version)), REG_DWORD);
+}
+
+void TApplication::setUPID(int32_t upid) {
+    writeRecord(kUPID, TString(static_cast<int>(upid)), REG_DWORD);
+}
+
+int32_t TApplication::getUPID() const {
+    TString text = readRecord(kUPID, REG_DWORD);
+    return text.isEmpty() ? -1 : parseSigned32(text);
+}
+
+TString TApplication::readRecord(const char* valueName, uint32_t type) const {
+    if (!isUsableRecordId(applicationId)) {
+        return TString();
+    }
+    return readRegistryValue(applicationKey(applicationId), valueName, type);
+}
+
+void TApplication::writeRecord(const char* valueName, const TString& text, uint32_t type) {
+    if (acceptRecordIds(applicationId)) {
+        writeRegistryValue(applicationKey(applicationId).c_str(), valueName, text.c_str(), type);
+    }
+}
+
+}  // namespace OrvaneLib

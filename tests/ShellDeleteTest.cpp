@@ -1,0 +1,211 @@
+#include "platform/ShellDelete.h"
+
+#include "Common/General/TLogSystem.h"
+#include "pal/PalTesting.h"
+#include "platform/Win32FileOpProgSink.h"
+#include "support/LogHook.h"
+#include "tests/pal/ShellTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+using OrvaneLib::TArray;
+using OrvaneLib::TString;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Calls = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// Deletions in a temporary tree, with the log reaching this executable's outputLogString.
+class ShellDelete : public testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = OrvaneLib::logSystem;
+        OrvaneLib::logSystem = std::make_shared<OrvaneLib::TLogSystem>();
+        OrvaneLib::logSystem->addStrategy(new OrvaneLib::TCurrentProcessLogStrategy("Orvane.dll"));
+        OrvaneTest::clearLoggedLines();
+    }
+    void TearDown() override {
+        palClearFaults();
+        OrvaneLib::logSystem = saved_;
+    }
+
+    std::string at(const std::string& relative) const { return tree.path(relative).string(); }
+
+    bool remove(const std::vector<std::string>& paths, bool withProgress = true) {
+        TArray<TString> list;
+        for (const std::string& path : paths) {
+            list.add(TString(path.c_str()));
+        }
+        OrvaneLib::ProgressCallback progress;
+        if (withProgress) {
+            progress = [this](uint32_t done, uint32_t total) { calls.emplace_back(done, total); };
+        }
+        return OrvaneLib::shellDeletePaths(list, progress);
+    }
+
+    // The thread's COM initialisation was given back when a new one is the first again.
+    static bool comIsReleased() {
+        HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CoUninitialize();
+        return result == S_OK;
+    }
+
+    OrvaneTest::TTempTree tree;
+    Calls calls;
+
+private:
+    std::shared_ptr<OrvaneLib::TLogSystem> saved_;
+};
+
+TEST_F(ShellDelete, EmptyListSucceedsWithoutCom) {
+    palInjectFault("CoInitializeEx", E_FAIL, 0, 1);
+    EXPECT_TRUE(remove({}));
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+}
+
+TEST_F(ShellDelete, MissingAndEmptyPathsSucceedSilently) {
+    EXPECT_TRUE(remove({at("none"), "", at("none/deeper")}));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+    EXPECT_TRUE(comIsReleased());
+}
+
+TEST_F(ShellDelete, DeletesTreesPermanentlyAndReportsDoneBeforeTotal) {
+    tree.file("Game/bin/game.exe");
+    tree.file("Game/data/levels/one.dat");
+    tree.file("Game/readonly.txt");
+    fs::permissions(tree.path("Game/readonly.txt"), fs::perms::owner_write,
+                    fs::perm_options::remove);
+    tree.file("single.txt");
+
+    EXPECT_TRUE(remove({at("Game"), at("single.txt")}));
+    EXPECT_FALSE(fs::exists(tree.path("Game")));
+    EXPECT_FALSE(fs::exists(tree.path("single.txt")));
+    ASSERT_FALSE(calls.empty());
+    const uint32_t total = 8;  // 4 folders and 4 files
+    EXPECT_EQ(calls.front(), std::make_pair(0u, total));
+    EXPECT_EQ(calls.back(), std::make_pair(total, total));
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+    EXPECT_TRUE(comIsReleased());
+}
+
+TEST_F(ShellDelete, NeverFollowsALinkOutOfTheFolder) {
+    tree.file("outside/keep.txt");
+    tree.folder("Game");
+    fs::create_directory_symlink(tree.path("outside"), tree.path("Game/link"));
+    EXPECT_TRUE(remove({at("Game")}));
+    EXPECT_FALSE(fs::exists(tree.path("Game")));
+    EXPECT_TRUE(fs::exists(tree.path("outside/keep.txt")));
+}
+
+// A path that begins with a separator names the same object wherever the current directory is.
+TEST_F(ShellDelete, RelativePathsAndBothSeparatorsReachTheShell) {
+    tree.file("Game/data/x.dat");
+    tree.file("Game/other/y.dat");
+    tree.file("Game/third/z.dat");
+    std::string rooted = at("Game/third");
+    std::replace(rooted.begin(), rooted.end(), '/', '\\');
+    OrvaneTest::TScopedDirectory inside(tree.path("Game"));
+    EXPECT_TRUE(remove({"data", "other\\", rooted}));
+    EXPECT_EQ(fs::directory_iterator(tree.path("Game")), fs::directory_iterator());
+}
+
+// A path inside another listed one, or listed twice, would be gone before the Shell reached it
+// and fail the operation.
+TEST_F(ShellDelete, ListsAreReducedToTheOutermostFolders) {
+    for (auto [first, second] :
+         {std::pair{"A", "A/data"}, std::pair{"A/data", "A"}, std::pair{"A", "A"},
+          std::pair{"A/", "A/data"}, std::pair{"A", "AB"}}) {
+        tree.file("A/data/x.dat");
+        tree.file("AB/y.dat");
+        EXPECT_TRUE(remove({at(first), at(second)})) << first << " and " << second;
+        EXPECT_FALSE(fs::exists(tree.path(second)));
+        EXPECT_FALSE(fs::exists(tree.path("A")));
+        fs::remove_all(tree.path("AB"));
+    }
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+}
+
+TEST_F(ShellDelete, VanishedItemCountsAsDone) {
+    tree.file("Game/x.dat");
+    palInjectFault("SHCreateShellItemArrayFromIDLists", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), 0,
+                   1);
+    EXPECT_TRUE(remove({at("Game")}));
+    EXPECT_EQ(calls, (Calls{{1, 1}}));
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+    EXPECT_TRUE(remove({at("Game")}, false));  // an empty callable is not called
+}
+
+TEST_F(ShellDelete, MultiThreadedCallerKeepsItsApartment) {
+    tree.file("Game/x.dat");
+    std::thread caller([this] {
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        EXPECT_TRUE(remove({at("Game")}));
+        EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        CoUninitialize();
+        CoUninitialize();
+    });
+    caller.join();
+    EXPECT_FALSE(fs::exists(tree.path("Game")));
+    EXPECT_FALSE(calls.empty());
+}
+
+using FaultCase = std::tuple<const char*, HRESULT, const char*>;
+
+class ShellDeleteFault : public ShellDelete, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ShellDeleteFault, IsReportedOnceAndGivesFalse) {
+    auto [function, fault, code] = GetParam();
+    tree.file("Game/x.dat");
+    palInjectFault(function, fault, 0, 1);
+    EXPECT_FALSE(remove({at("Game")}));
+
+    auto lines = OrvaneTest::loggedLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(2, lines[0].level);
+    EXPECT_EQ("platform\\ShellDelete.cpp", lines[0].file);
+    const std::string ending = std::string(" ") + code + "\n";
+    EXPECT_EQ(ending, lines[0].text.substr(lines[0].text.size() - ending.size()));
+    EXPECT_TRUE(fs::exists(tree.path("Game/x.dat")));
+    EXPECT_TRUE(comIsReleased());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, ShellDeleteFault,
+    testing::Values(FaultCase{"CoInitializeEx", E_FAIL, "-2147467259"},
+                    FaultCase{"CoCreateInstance", REGDB_E_CLASSNOTREG, "-2147221164"},
+                    FaultCase{"SetOperationFlags", E_INVALIDARG, "-2147024809"},
+                    FaultCase{"ILCreateFromPathW", E_FAIL, "0"},  // the flags' result
+                    FaultCase{"SHCreateShellItemArrayFromIDLists", E_OUTOFMEMORY, "-2147024882"},
+                    FaultCase{"QISearch", E_NOINTERFACE, "-2147467262"},
+                    FaultCase{"DeleteItems", E_FAIL, "-2147467259"},
+                    FaultCase{"PerformOperations", E_ACCESSDENIED, "-2147024891"}));
+
+TEST(Win32FileOpProgSink, AnswersAsItsInterfaceAndPassesProgressDoneFirst) {
+    Calls calls;
+    auto* sink = new Orvane::Win32FileOpProgSink;
+    sink->setProgress([&calls](uint32_t done, uint32_t total) { calls.emplace_back(done, total); });
+    void* asUnknown = nullptr;
+    void* asSink = nullptr;
+    EXPECT_EQ(S_OK, sink->QueryInterface(IID_IUnknown, &asUnknown));
+    EXPECT_EQ(S_OK, sink->QueryInterface(IID_IFileOperationProgressSink, &asSink));
+    EXPECT_EQ(static_cast<IFileOperationProgressSink*>(sink), asSink);
+    EXPECT_EQ(asUnknown, asSink);
+
+    EXPECT_EQ(S_OK, sink->UpdateProgress(2048, 512));
+    sink->dropProgress();
+    EXPECT_EQ(S_OK, sink->UpdateProgress(2048, 1024));
+    EXPECT_EQ(calls, (Calls{{512, 2048}}));
+    EXPECT_EQ(2u, sink->Release());
+    EXPECT_EQ(1u, sink->Release());
+    EXPECT_EQ(0u, sink->Release());
+}
+
+}  // namespace

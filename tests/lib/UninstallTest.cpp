@@ -1,0 +1,207 @@
+#include "lib/LibraryFixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace OrvaneTest {
+namespace {
+
+const char kRecord[] = "Software\\Orvane\\Client\\Applications\\A";
+const char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane App A";
+
+// Drive C: is a temporary folder holding the client at C:\Client and games below C:\Games.
+class Uninstall : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        char pattern[] = "/tmp/orvane-uninstall-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        drive_ = pattern;
+        setenv("ORVANE_PAL_DRIVE_C", drive_.c_str(), 1);
+        setClientDirectory("C:\\Client");
+        makeFile("Client/Orvane.exe");
+    }
+
+    void TearDown() override {
+        unsetenv("ORVANE_PAL_DRIVE_C");
+        fs::remove_all(drive_);
+        LibraryTest::TearDown();
+    }
+
+    // A file below drive C:, with its folders.
+    void makeFile(const std::string& relative) {
+        fs::path file = fs::path(drive_) / relative;
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "data";
+    }
+
+    bool onDrive(const std::string& relative) const {
+        return fs::exists(fs::symlink_status(fs::path(drive_) / relative));
+    }
+
+    // Game A with files in its install folder and its user data.
+    void installGame(const char* path, const char* installPath) {
+        ASSERT_TRUE(application("A")->registerApplication(path, installPath, "Game A", "1", "i"));
+        makeFile("Games/A/bin/game.exe");
+        makeFile("Games/A/data/level1.pak");
+        makeFile("Client/content/userdata/A/save.dat");
+    }
+
+    bool recordIntact() const { return keyExists(kRecord) && keyExists(kEntry); }
+
+    std::vector<std::string> infoLines() const {
+        std::vector<std::string> texts;
+        for (const LogLine& line : linesAt(0)) {
+            texts.push_back(line.text);
+        }
+        return texts;
+    }
+
+    std::string drive_;
+};
+
+TEST_F(Uninstall, RemovesFilesThenRecordPackagesAndEntry) {
+    installGame("C:\\Games\\A\\bin\\game.exe", "C:\\Games\\A");
+    std::unique_ptr<OrvaneLib::ulIPackage> package(application("A")->createPackage("dlc"));
+    ASSERT_TRUE(package->registerPackage("C:\\Games\\A\\dlc", "1"));
+    std::vector<std::pair<uint32_t, uint32_t>> progress;
+    EXPECT_TRUE(application("A")->uninstall(
+        [&progress](uint32_t done, uint32_t total) { progress.emplace_back(done, total); }));
+    EXPECT_FALSE(onDrive("Games/A"));
+    EXPECT_FALSE(onDrive("Client/content/userdata/A"));
+    EXPECT_TRUE(onDrive("Client/Orvane.exe"));
+    EXPECT_FALSE(keyExists(kRecord));
+    EXPECT_FALSE(keyExists(kEntry));
+    EXPECT_FALSE(application("A")->isInstalled());
+    EXPECT_TRUE(installedGames().empty());
+    ASSERT_FALSE(progress.empty());
+    for (const auto& [done, total] : progress) {
+        EXPECT_LE(done, total);
+    }
+    EXPECT_EQ(progress.back().first, progress.back().second);
+}
+
+TEST_F(Uninstall, WithoutInstallPathThePathIsDeleted) {
+    installGame("C:\\Games\\A", "");
+    EXPECT_TRUE(application("A")->uninstall(nullptr));
+    EXPECT_FALSE(onDrive("Games/A"));
+    EXPECT_FALSE(keyExists(kRecord));
+}
+
+TEST_F(Uninstall, RecordWithoutFoldersRemovesOnlyUserData) {
+    makeFile("Client/content/userdata/A/save.dat");
+    application("A")->setTotalSize(1);
+    writeRawText(kEntry, "DisplayName", "Game A");
+    EXPECT_TRUE(application("A")->uninstall(nullptr));
+    EXPECT_FALSE(onDrive("Client/content/userdata/A"));
+    EXPECT_FALSE(recordIntact());
+}
+
+TEST_F(Uninstall, GameWhoseFilesAreAlreadyGoneLosesItsRecord) {
+    ASSERT_TRUE(application("A")->registerApplication("C:\\Games\\A", "C:\\Games\\A", "Game A",
+                                                      "1", "i"));
+    bool called = false;
+    EXPECT_TRUE(application("A")->uninstall([&called](uint32_t, uint32_t) { called = true; }));
+    EXPECT_FALSE(called);
+    EXPECT_FALSE(keyExists(kRecord));
+    EXPECT_FALSE(keyExists(kEntry));
+}
+
+TEST_F(Uninstall, WithoutClientDirectoryNothingIsTouched) {
+    installGame("C:\\Games\\A", "C:\\Games\\A");
+    deleteKeyTree("Software\\Orvane\\Client\\");
+    writeRawText(kRecord, "Path", "C:\\Games\\A");
+    EXPECT_FALSE(application("A")->uninstall(nullptr));
+    EXPECT_TRUE(onDrive("Games/A/bin/game.exe"));
+    EXPECT_TRUE(onDrive("Client/content/userdata/A/save.dat"));
+    ASSERT_EQ(infoLines().size(), 1u);
+    EXPECT_TRUE(keyExists(kEntry));
+}
+
+TEST_F(Uninstall, PathOutsideInstallPathKeepsTheRecord) {
+    installGame("C:\\Other\\A", "C:\\Games\\A");
+    makeFile("Other/A/game.exe");
+    EXPECT_FALSE(application("A")->uninstall(nullptr));
+    EXPECT_FALSE(onDrive("Games/A"));
+    EXPECT_TRUE(onDrive("Other/A/game.exe"));
+    EXPECT_TRUE(recordIntact());
+    EXPECT_EQ(infoLines().size(), 1u);
+    makeFile("Other/A/game.exe");
+}
+
+TEST_F(Uninstall, SymbolicLinkToTheUsersFilesRemovesOnlyTheLink) {
+    installGame("C:\\Games\\A", "C:\\Games\\A");
+    makeFile("Users/me/Documents/thesis.doc");
+    fs::create_directory_symlink(fs::path(drive_) / "Users/me/Documents",
+                                 fs::path(drive_) / "Games/A/docs");
+    EXPECT_TRUE(application("A")->uninstall(nullptr));
+    EXPECT_FALSE(onDrive("Games/A"));
+    EXPECT_TRUE(onDrive("Users/me/Documents/thesis.doc"));
+}
+
+#ifndef _WIN32
+// A failing step stops the removal there, with one information line, and leaves what follows.
+struct FailedStep {
+    const char* function;
+    LONG result;
+    bool filesGone;
+    bool recordGone;
+};
+
+class UninstallFailure : public Uninstall, public testing::WithParamInterface<FailedStep> {};
+
+TEST_P(UninstallFailure, StopsAtTheFailedStep) {
+    installGame("C:\\Games\\A", "C:\\Games\\A");
+    palInjectFault(GetParam().function, GetParam().result, 0, 1);
+    EXPECT_FALSE(application("A")->uninstall(nullptr));
+    EXPECT_EQ(onDrive("Games/A"), !GetParam().filesGone);
+    EXPECT_EQ(keyExists(kRecord), !GetParam().recordGone);
+    EXPECT_TRUE(keyExists(kEntry));
+    EXPECT_EQ(infoLines().size(), 1u);
+    EXPECT_EQ(linesAt(2).size(), 1u);  // the failure's own report
+    palClearFaults();
+    EXPECT_TRUE(application("A")->uninstall(nullptr));  // a later call finishes the work
+    EXPECT_FALSE(recordIntact());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, UninstallFailure,
+    testing::Values(FailedStep{"PerformOperations", static_cast<LONG>(0x80070005), false, false},
+                    FailedStep{"CoCreateInstance", static_cast<LONG>(0x80004005), false, false},
+                    FailedStep{"RegDeleteTreeW", ERROR_ACCESS_DENIED, true, false},
+                    FailedStep{"RegDeleteKeyW", ERROR_ACCESS_DENIED, true, true}));
+#endif
+
+// Recorded folders that would take more than the game with them are refused before anything is
+// deleted.
+class RefusedFolder : public Uninstall, public testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedFolder, NothingIsDeleted) {
+    installGame("C:\\Games\\A", "C:\\Games\\A");
+    makeFile("Games/B/game.exe");
+    ASSERT_TRUE(application("B")->registerApplication("C:\\Games\\B", "C:\\Games\\B", "Game B",
+                                                      "1", "i"));
+    writeRawText(kRecord, "InstallPath", GetParam());
+    clearLoggedLines();
+    EXPECT_FALSE(application("A")->uninstall(nullptr));
+    EXPECT_TRUE(onDrive("Games/A/bin/game.exe"));
+    EXPECT_TRUE(onDrive("Games/B/game.exe"));
+    EXPECT_TRUE(onDrive("Client/content/userdata/A/save.dat"));
+    EXPECT_TRUE(recordIntact());
+    EXPECT_EQ(infoLines().size(), 1u);
+    EXPECT_EQ(linesAt(2).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, RefusedFolder,
+                         testing::Values("Games\\A", "C:", "C:\\", "C:/", "/", "C:\\Games\\..",
+                                         "\\\\server\\share", "\\\\server\\share\\",
+                                         "C:\\Client", "c:\\client\\", "C:\\Client\\content",
+                                         "C:\\Games", "C:\\games\\", "C:\\Games\\B",
+                                         "C:\\Games\\B\\save"));
+
+}  // namespace
+}  // namespace OrvaneTest
