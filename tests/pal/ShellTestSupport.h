@@ -1,15 +1,17 @@
-// Temporary trees, environment settings and text helpers for the tests of the PAL's files and
-// Shell functions.
+// Temporary trees, environment settings and text helpers for the tests of files and Shell
+// functions, on the PAL and on Windows.
 #pragma once
 
 #include "platform/Win32Api.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 
 namespace OrvaneTest {
@@ -20,6 +22,20 @@ inline std::u16string wide(const std::string& text) {
 
 inline std::string narrow(const std::u16string& text) {
     return std::string(text.begin(), text.end());
+}
+
+// The path with a leading "C:" replaced by drive, which the tests' drive C: stands for (a folder on
+// Windows); "c:" gives drive in lower case. Other paths stay as they are.
+inline std::string onDrive(const std::string& path, std::string drive) {
+    if (path.compare(0, 2, "C:") != 0 && path.compare(0, 2, "c:") != 0) {
+        return path;
+    }
+    if (path[0] == 'c') {
+        for (char& c : drive) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return drive + path.substr(2);
 }
 
 // Sets (or with nullopt unsets) an environment variable for the life of the object.
@@ -36,11 +52,15 @@ public:
 
 private:
     void set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+        _putenv_s(name_.c_str(), value ? value->c_str() : "");  // "" removes the variable
+#else
         if (value) {
             setenv(name_.c_str(), value->c_str(), 1);
         } else {
             unsetenv(name_.c_str());
         }
+#endif
     }
     std::string name_;
     std::optional<std::string> old_;
@@ -63,9 +83,19 @@ private:
 class TTempTree {
 public:
     TTempTree() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvane-pal-XXXXXX").string();
-        root_ = mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            root_ = std::filesystem::temp_directory_path() /
+                    ("orvane-pal-" + std::to_string(random() % 1000000000u));
+        } while (!std::filesystem::create_directory(root_));
+#ifdef _WIN32
+        // The system's temporary folder may be named with 8.3 aliases; paths compare long.
+        wchar_t longForm[MAX_PATH];
+        const DWORD length = GetLongPathNameW(root_.c_str(), longForm, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            root_ = longForm;
+        }
+#endif
     }
     ~TTempTree() {
         std::error_code ignored;
@@ -73,8 +103,13 @@ public:
                                      std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(root_, ignored);
     }
-    const std::filesystem::path& root() const { return root_; }
-    std::filesystem::path path(const std::string& relative) const { return root_ / relative; }
+    const std::filesystem::path& root() const {
+        return root_;
+    }
+    // relative is UTF-8, as every text of the library.
+    std::filesystem::path path(const std::string& relative) const {
+        return root_ / std::filesystem::u8path(relative);
+    }
 
     std::filesystem::path file(const std::string& relative,
                                const std::string& content = "data") const {
