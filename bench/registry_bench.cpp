@@ -61,12 +61,15 @@ BENCHMARK(libraryWrite);
 BENCHMARK(bareRead);
 BENCHMARK(libraryRead);
 
-// Keeps the real and CPU time per iteration of every run it shows.
+// Keeps the real and CPU time per iteration of every benchmark it shows.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            times[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            // With repetitions the median stands for the benchmark.
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+                times[run.run_name.str()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
