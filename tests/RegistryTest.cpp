@@ -1,10 +1,14 @@
 #include "platform/Registry.h"
 
 #include "Common/General/TLogSystem.h"
-#include "pal/PalTesting.h"
 
 #include "support/AllocationCounter.h"
 #include "support/LogHook.h"
+#include "support/Wine.h"
+
+#ifndef _WIN32
+#include "pal/PalTesting.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -59,12 +63,22 @@ protected:
         deleteRegistryKey("Software\\OrvaneTest");
         OrvaneTest::clearLoggedLines();
     }
-    void TearDown() override { palClearFaults(); }
-    // The only line logged: text and level (0 for notes, 2 for the logged-only reports).
+#ifndef _WIN32
+    void TearDown() override {
+        palClearFaults();
+    }
+#endif
+    // The only line logged: text and level (0 for notes, 2 for the logged-only reports). Wine
+    // words the system's messages differently: there they are left out of the comparison.
     static void expectLine(const std::string& text, int level) {
         auto lines = OrvaneTest::loggedLines();
         ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].text, text + "\n");
+        const size_t message = text.rfind("message: ");
+        if (OrvaneTest::runningUnderWine() && message != std::string::npos) {
+            EXPECT_EQ(lines[0].text.substr(0, message + 9), text.substr(0, message + 9));
+        } else {
+            EXPECT_EQ(lines[0].text, text + "\n");
+        }
         EXPECT_EQ(lines[0].module, "Orvane.dll");
         EXPECT_EQ(lines[0].level, level);
     }
@@ -155,12 +169,21 @@ TEST_P(RegistryFailure, IsLoggedAndChangesNothing) {
     EXPECT_EQ(stored().first, 0u);
 }
 
-bool writeFails(const char* call, LONG code, uint32_t type) {
+// The system call fails as the fault says; "none" injects nothing (the PAL only).
+void injectFault(const char* call, LONG code) {
+#ifndef _WIN32
     palInjectFault(call, code, 0, 1);
+#else
+    (void)call;
+    (void)code;
+#endif
+}
+bool writeFails(const char* call, LONG code, uint32_t type) {
+    injectFault(call, code);
     return !writeRegistryValue(kKey, "v", "A0", type);
 }
 bool deleteFails(const std::string& path, const char* call) {
-    palInjectFault(call, ERROR_ACCESS_DENIED, 0, 1);
+    injectFault(call, ERROR_ACCESS_DENIED);
     return !deleteRegistryKey(path.c_str());
 }
 const std::string kWriteFailed =
@@ -172,12 +195,6 @@ const std::string kInvalid = " code: 87 system message: The parameter is incorre
 INSTANTIATE_TEST_SUITE_P(
     Table, RegistryFailure,
     testing::Values(
-        std::make_tuple([] { return writeFails("RegCreateKeyExW", 5, REG_SZ); },
-                        kWriteFailed + "5 error message: Access is denied.", 2),
-        std::make_tuple([] { return writeFails("RegSetValueExW", 1018, REG_DWORD); },
-                        kWriteFailed + "1018 error message: Illegal operation attempted on a "
-                                       "registry key that has been marked for deletion.",
-                        2),
         // Part of the bytes would be a corrupt value: none are written.
         std::make_tuple(
             [] {
@@ -187,22 +204,35 @@ INSTANTIATE_TEST_SUITE_P(
             kWriteFailed + "8 error message: Not enough memory resources are available to "
                            "process this command.",
             2),
-        std::make_tuple([] { return deleteFails(sub("a"), "RegDeleteKeyW"); },
-                        kDeleteFailed + sub("a") + kDenied, 2),
-        std::make_tuple([] { return deleteFails(kKey, "RegDeleteTreeW"); },
-                        kDeleteFailed + kKey + kDenied, 2),
         // Neither an empty path nor backslashes may take the whole hive.
         std::make_tuple([] { return deleteFails("", "none"); }, kDeleteFailed + kInvalid, 2),
         std::make_tuple([] { return deleteFails("\\\\", "none"); },
                         kDeleteFailed + "\\\\" + kInvalid, 2),
         std::make_tuple([] { return getRegistrySubkeys(sub("c").c_str()).getCount() == 0; },
-                        "Cannot open the key '" + sub("c") + "'!!", 0),
-        std::make_tuple(
-            [] {
-                palInjectFault("RegEnumKeyExW", 1018, 1, 1);
-                return names(getRegistrySubkeys(kKey)) == std::vector<std::string>{"a"};
-            },
-            std::string("Cannot go on listing subkeys, error code: 1018"), 0)));
+                        "Cannot open the key '" + sub("c") + "'!!", 0)));
+
+#ifndef _WIN32
+// Failures of the system calls themselves, injected into the PAL.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, RegistryFailure,
+    testing::Values(std::make_tuple([] { return writeFails("RegCreateKeyExW", 5, REG_SZ); },
+                                    kWriteFailed + "5 error message: Access is denied.", 2),
+                    std::make_tuple([] { return writeFails("RegSetValueExW", 1018, REG_DWORD); },
+                                    kWriteFailed +
+                                        "1018 error message: Illegal operation attempted on a "
+                                        "registry key that has been marked for deletion.",
+                                    2),
+                    std::make_tuple([] { return deleteFails(sub("a"), "RegDeleteKeyW"); },
+                                    kDeleteFailed + sub("a") + kDenied, 2),
+                    std::make_tuple([] { return deleteFails(kKey, "RegDeleteTreeW"); },
+                                    kDeleteFailed + kKey + kDenied, 2),
+                    std::make_tuple(
+                        [] {
+                            palInjectFault("RegEnumKeyExW", 1018, 1, 1);
+                            return names(getRegistrySubkeys(kKey)) == std::vector<std::string>{"a"};
+                        },
+                        std::string("Cannot go on listing subkeys, error code: 1018"), 0)));
+#endif
 
 TEST_F(Registry, ShortPathsAndNamesCostNoHeap) {
     TString missing("Software\\OrvaneTest\\None"), name("v");
@@ -247,10 +277,14 @@ TEST_F(Registry, ForEachSubkeyGoesFromLastToFirstSoThatItMayDelete) {
 }
 
 TEST_F(Registry, ErrorTextIsTheSystemsFirstLine) {
-    EXPECT_EQ(getWindowsErrorText(2), TString("The system cannot find the file specified."));
     EXPECT_EQ(getWindowsErrorText(0x7FFF1234), TString("Unknown error."));
+    if (!OrvaneTest::runningUnderWine()) {  // Wine's text is "File not found."
+        EXPECT_EQ(getWindowsErrorText(2), TString("The system cannot find the file specified."));
+    }
+#ifndef _WIN32
     palInjectFault("FormatMessageW", ERROR_NOT_ENOUGH_MEMORY, 0, 1);
     EXPECT_EQ(getWindowsErrorText(2), TString("Unknown error."));
+#endif
 }
 
 }  // namespace
