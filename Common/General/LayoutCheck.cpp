@@ -1,6 +1,7 @@
 // The host executable reads the classes it shares with the library at fixed offsets: the virtual
 // table pointer first, then the fields in declaration order, each as wide as a pointer or 32 bits,
 // with no padding. In the 32-bit product that is offset 0, then 4, 8, 12, ...
+#include "Common/General/TArray.h"
 #include "Common/General/TException.h"
 #include "Common/General/TString.h"
 
@@ -28,6 +29,19 @@ struct TLayoutCheck {
     static_assert(offsetof(TException, severity) == 5 * pointer + 8, "TException: severity");
     static_assert(offsetof(TException, systemError) == 5 * pointer + 12, "TException: systemError");
     static_assert(sizeof(TException) == 5 * pointer + 16, "TException: nothing after systemError");
+};
+
+// A subclass that adds nothing sees the protected fields at the offsets they have in TArray.
+struct TStringArrayLayout : TArray<TString> {
+    static void check() {
+        constexpr size_t pointer = sizeof(void*);
+        static_assert(offsetof(TStringArrayLayout, count) == pointer, "TArray: count after vptr");
+        static_assert(offsetof(TStringArrayLayout, data) == 2 * pointer, "TArray: then data");
+        static_assert(offsetof(TStringArrayLayout, slots) == 3 * pointer, "TArray: then capacity");
+        static_assert(sizeof(TStringArrayLayout) == sizeof(TArray<TString>) &&
+                          sizeof(TArray<TString>) == 4 * pointer,
+                      "TArray: nothing after capacity");
+    }
 };
 
 }  // namespace OrvaneLib
