@@ -58,9 +58,12 @@ ORVANE_API ulIApplication* createApplication(const TString& applicationId) {
     return new TApplication(applicationId);
 }
 
+// The client object has no state and is never released by the host, so every call hands out the
+// same one instead of leaking a new object each time.
 ORVANE_API ulIClient* createClient() {
     ensureInitialized();
-    return new TClient();
+    static TClient client;
+    return &client;
 }
 
 ORVANE_API void getInstalledGames(TArray<TString>& games) {

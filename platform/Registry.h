@@ -21,10 +21,11 @@ TString readRegistryValue(const TString& keyPath, const TString& valueName, uint
 // UTF-16 text for 1, a clamped signed 32-bit number for 4, hexadecimal pairs as bytes for 2, 3, 7
 // and 11, nothing for any other type. False for an empty text (nothing created), and after a
 // report when the key cannot be created or the value cannot be written.
-bool writeRegistryValue(const char* keyPath, const char* valueName, const char* text, uint32_t type);
+bool writeRegistryValue(const char* keyPath, const char* valueName, const char* text,
+                        uint32_t type);
 
 // Names of the key's direct subkeys in enumeration order; empty (and a log line) when the key is
-// missing.
+// missing. An unexpected enumeration failure ends the list there, with a log line.
 TArray<TString> getRegistrySubkeys(const TString& keyPath);
 
 // Calls callback for each direct subkey, from the last enumeration index down to 0, with the open
@@ -34,7 +35,8 @@ bool forEachRegistrySubkey(const char* keyPath, std::function<void(HKEY, const T
                            REGSAM access);
 
 // Deletes the key with its values and subkeys. True when the key is gone, also when it never
-// existed; false after a report otherwise.
+// existed; false after a report otherwise. A path that names no key (empty, or only backslashes)
+// is refused, as it would take HKEY_CURRENT_USER's whole tree.
 bool deleteRegistryKey(const char* keyPath);
 
 // The system's message for a Windows error code without its line break, or "Unknown error.".

@@ -45,6 +45,10 @@ struct RaisedReport {
 };
 
 class LibraryTest : public testing::Test {
+public:
+    // Reports that raised, in order.
+    static std::vector<RaisedReport> raised;
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -55,8 +59,6 @@ protected:
     std::vector<std::string> installedGames();
     // Log lines at this level received since the test began.
     std::vector<LogLine> linesAt(int level) const;
-    // Reports that raised, and reports of severity 1 (logged at level 2).
-    static std::vector<RaisedReport> raised;
 };
 
 }  // namespace OrvaneTest
