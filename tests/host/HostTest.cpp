@@ -369,7 +369,7 @@ TEST_F(Host, LogLinesReachStderrByLevel) {
 
 // No library call raises on demand (its severe reports need a failed allocation), so the hidden
 // command raises one through the same reportError and RaiseException.
-TEST_F(Host, SevereReportIsPrintedDeletedAndEndsWithStatus3) {
+TEST_F(Host, SevereReportIsPrintedAndEndsWithStatus3) {
     TRun result = run({"debug-raise"});
     EXPECT_EQ(result.status, 3);
     EXPECT_TRUE(std::regex_search(

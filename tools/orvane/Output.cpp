@@ -9,7 +9,7 @@ namespace {
 
 using TRow = std::vector<std::string>;
 
-// Columns as wide as their widest cell, two spaces apart; the last one is not padded.
+// Columns as wide as their widest cell, two spaces apart; no spaces at the end of a line.
 std::string table(const std::vector<TRow>& rows) {
     std::vector<size_t> widths;
     for (const TRow& row : rows) {
@@ -20,13 +20,11 @@ std::string table(const std::vector<TRow>& rows) {
     }
     std::string text;
     for (const TRow& row : rows) {
+        std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
-            text += row[i];
-            if (i + 1 < row.size()) {
-                text += std::string(widths[i] - row[i].size() + 2, ' ');
-            }
+            line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
         }
-        text += '\n';
+        text += line.substr(0, line.find_last_not_of(' ') + 1) + '\n';
     }
     return text;
 }

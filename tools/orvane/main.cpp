@@ -68,7 +68,7 @@ std::optional<T> given(const CLI::Option* option, const T& value) {
 }
 
 // The arguments as UTF-8, the encoding of every text the records hold. Windows hands main() the
-// ANSI code page, which would turn every other character into a replacement character.
+// ANSI code page, which turns every character beyond ASCII into a replacement character.
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
 #ifdef _WIN32
     (void)argc;
