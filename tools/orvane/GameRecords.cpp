@@ -1,0 +1,75 @@
+#include "tools/orvane/GameRecords.h"
+
+#include "Common/General/TString.h"
+
+namespace OrvaneHost {
+
+namespace {
+
+std::string text(const OrvaneLib::TString& value) {
+    return value.c_str();
+}
+
+bool sameId(const std::string& a, const std::string& b) {
+    return OrvaneLib::compareNoCase(a.c_str(), b.c_str()) == 0;
+}
+
+}  // namespace
+
+TApplicationPtr openApplication(const std::string& id) {
+    return TApplicationPtr(createApplication(OrvaneLib::TString(id.c_str())));
+}
+
+OrvaneLib::ulIClient& client() {
+    static OrvaneLib::ulIClient* const instance = createClient();
+    return *instance;
+}
+
+std::vector<std::string> recordedGameIds() {
+    OrvaneLib::TArray<OrvaneLib::TString> games;
+    getInstalledGames(games);
+    std::vector<std::string> ids;
+    for (uint32_t i = 0; i < games.getCount(); ++i) {
+        ids.push_back(text(games.get(i)));
+    }
+    return ids;
+}
+
+bool hasRecord(const std::string& id) {
+    for (const std::string& recorded : recordedGameIds()) {
+        if (sameId(recorded, id)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isKnownGame(const std::string& id) {
+    return openApplication(id)->isInstalled() || hasRecord(id);
+}
+
+TGameRecord readGame(const std::string& id) {
+    TApplicationPtr application = openApplication(id);
+    TGameRecord game;
+    game.id = id;
+    game.name = text(application->getDisplayName());
+    game.version = text(application->getVersion());
+    game.path = text(application->getPath());
+    game.installPath = text(application->getInstallPath());
+    game.compatibilityFlags = text(application->getCompatibilityFlags());
+    game.installed = application->isInstalled();
+    game.totalSize = application->getTotalSize();
+    game.installSize = application->getInstallSize();
+    game.vfsVersion = application->getVFSVersion();
+    game.upid = application->getUPID();
+    OrvaneLib::TPointerArray<OrvaneLib::ulIPackage*> packages = application->getPackages();
+    // The library lists packages last to first; show them in the registry's order.
+    for (uint32_t i = packages.getCount(); i-- > 0;) {
+        const OrvaneLib::ulIPackage* package = packages.get(i);
+        game.packages.push_back({text(package->getName()), text(package->getPath()),
+                                 text(package->getVersion()), package->isInstalled()});
+    }
+    return game;
+}
+
+}  // namespace OrvaneHost

@@ -1,0 +1,23 @@
+// How the records look on stdout: a table, a property listing, or JSON.
+#pragma once
+
+#include "tools/orvane/GameRecords.h"
+
+#include <string>
+#include <vector>
+
+namespace OrvaneHost {
+
+// Id, name, version, installed and the two sizes, one game a row.
+std::string gamesTable(const std::vector<TGameRecord>& games);
+// Every property and package of one game, one per line.
+std::string gameDetails(const TGameRecord& game);
+std::string packagesTable(const std::vector<TPackageRecord>& packages);
+
+std::string gameJson(const TGameRecord& game);
+std::string gamesJson(const std::vector<TGameRecord>& games);
+
+// A JSON string literal: quotes, backslashes and control characters escaped.
+std::string jsonString(const std::string& text);
+
+}  // namespace OrvaneHost
