@@ -45,7 +45,8 @@ protected:
 
     // Game A with files in its install folder and its user data.
     void installGame(const char* path, const char* installPath) {
-        ASSERT_TRUE(application("A")->registerApplication(path, "C:\\Games\\A", "Game A", "1", "i"));
+        ASSERT_TRUE(
+            application("A")->registerApplication(path, "C:\\Games\\A", "Game A", "1", "i"));
         writeRawText(kRecord, "InstallPath", installPath);
         makeFile("Games/A/bin/game.exe");
         makeFile("Games/A/data/level1.pak");
@@ -103,8 +104,8 @@ TEST_F(Uninstall, RecordWithoutFoldersRemovesOnlyUserData) {
 }
 
 TEST_F(Uninstall, GameWhoseFilesAreAlreadyGoneLosesItsRecord) {
-    ASSERT_TRUE(application("A")->registerApplication("C:\\Games\\A", "C:\\Games\\A", "Game A",
-                                                      "1", "i"));
+    ASSERT_TRUE(
+        application("A")->registerApplication("C:\\Games\\A", "C:\\Games\\A", "Game A", "1", "i"));
     bool called = false;
     EXPECT_TRUE(application("A")->uninstall([&called](uint32_t, uint32_t) { called = true; }));
     EXPECT_FALSE(called);
@@ -185,8 +186,8 @@ class RefusedFolder : public Uninstall, public testing::WithParamInterface<const
 TEST_P(RefusedFolder, NothingIsDeleted) {
     installGame("C:\\Games\\A", "C:\\Games\\A");
     makeFile("Games/B/game.exe");
-    ASSERT_TRUE(application("B")->registerApplication("C:\\Games\\B", "C:\\Games\\B", "Game B",
-                                                      "1", "i"));
+    ASSERT_TRUE(
+        application("B")->registerApplication("C:\\Games\\B", "C:\\Games\\B", "Game B", "1", "i"));
     writeRawText(kRecord, "InstallPath", GetParam());
     clearLoggedLines();
     EXPECT_FALSE(application("A")->uninstall(nullptr));
@@ -200,9 +201,9 @@ TEST_P(RefusedFolder, NothingIsDeleted) {
 
 INSTANTIATE_TEST_SUITE_P(Folders, RefusedFolder,
                          testing::Values("Games\\A", "C:", "C:\\", "C:/", "/", "C:\\Games\\..",
-                                         "\\\\server\\share", "\\\\server\\share\\",
-                                         "C:\\Client", "c:\\client\\", "C:\\Client\\content",
-                                         "C:\\Games", "C:\\games\\", "C:\\Games\\B"));
+                                         "\\\\server\\share", "\\\\server\\share\\", "C:\\Client",
+                                         "c:\\client\\", "C:\\Client\\content", "C:\\Games",
+                                         "C:\\games\\", "C:\\Games\\B"));
 
 }  // namespace
 }  // namespace OrvaneTest
