@@ -75,5 +75,7 @@ ORVANE_API void getInstalledGames(TArray<TString>& games) {
 }  // extern "C"
 
 #ifdef _WIN32
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}
 #endif

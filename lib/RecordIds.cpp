@@ -12,8 +12,8 @@ namespace {
 constexpr auto kSourceFile = scramble("lib\\RecordIds.cpp");
 
 bool refuse(const TString& id) {
-    TString message = ORVANE_TEXT("Refused an id that would address other records: \"") + id +
-                      ORVANE_TEXT("\"");
+    TString message =
+        ORVANE_TEXT("Refused an id that would address other records: \"") + id + ORVANE_TEXT("\"");
     reportError(message.c_str(), ORVANE_TEXT("I").c_str(), 1, 1, kSourceFile.text().c_str(),
                 __LINE__);
     return false;

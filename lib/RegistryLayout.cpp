@@ -22,7 +22,9 @@ TString uninstallKey(const TString& applicationId) {
     return TString(kUninstallKey) + TString(kUninstallEntryPrefix) + applicationId;
 }
 
-TString formatUnsigned64(uint64_t value) { return TString(static_cast<unsigned long long>(value)); }
+TString formatUnsigned64(uint64_t value) {
+    return TString(static_cast<unsigned long long>(value));
+}
 
 uint64_t parseUnsigned64(const TString& text) {
     const char* cursor = text.c_str();

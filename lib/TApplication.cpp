@@ -28,8 +28,8 @@ bool TApplication::registerApplication(const TString& path, const TString& insta
         return false;
     }
     TString clientDirectory = readRegistryValue(kClientKey, kClientDirectoryValue, REG_SZ);
-    TString uninstallString = TString("\"") + clientDirectory + TString("\\Orvane.exe\" /uninstall ") +
-                              applicationId;
+    TString uninstallString =
+        TString("\"") + clientDirectory + TString("\\Orvane.exe\" /uninstall ") + applicationId;
     TString quietUninstallString = uninstallString + TString(" /S");
 
     TString record = applicationKey(applicationId);
@@ -67,11 +67,17 @@ bool TApplication::isInstalled() const {
     return hasPath || hasDisplayName;
 }
 
-TString TApplication::getPath() const { return readRecord(kPath, REG_SZ); }
+TString TApplication::getPath() const {
+    return readRecord(kPath, REG_SZ);
+}
 
-TString TApplication::getInstallPath() const { return readRecord(kInstallPath, REG_SZ); }
+TString TApplication::getInstallPath() const {
+    return readRecord(kInstallPath, REG_SZ);
+}
 
-TString TApplication::getVersion() const { return readRecord(kVersion, REG_SZ); }
+TString TApplication::getVersion() const {
+    return readRecord(kVersion, REG_SZ);
+}
 
 TString TApplication::getDisplayName() const {
     if (!isUsableRecordId(applicationId)) {

@@ -24,13 +24,17 @@ void TClient::setCurrentBandwidth(uint64_t bandwidth) {
     writeBandwidth(kCurrentBandwidth, bandwidth);
 }
 
-uint64_t TClient::getCurrentBandwidth() const { return readBandwidth(kCurrentBandwidth); }
+uint64_t TClient::getCurrentBandwidth() const {
+    return readBandwidth(kCurrentBandwidth);
+}
 
 void TClient::setMaxMeasuredBandwidth(uint64_t bandwidth) {
     writeBandwidth(kMaxMeasuredBandwidth, bandwidth);
 }
 
-uint64_t TClient::getMaxMeasuredBandwidth() const { return readBandwidth(kMaxMeasuredBandwidth); }
+uint64_t TClient::getMaxMeasuredBandwidth() const {
+    return readBandwidth(kMaxMeasuredBandwidth);
+}
 
 void TClient::setThirdPartyFlag(uint32_t id, bool flag) {
     TString name(static_cast<unsigned int>(id));

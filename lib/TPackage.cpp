@@ -16,11 +16,17 @@ bool TPackage::registerPackage(const TString& path, const TString& version) {
            writeRegistryValue(key.c_str(), "Path", path.c_str(), REG_SZ);
 }
 
-bool TPackage::isInstalled() const { return !getPath().isEmpty(); }
+bool TPackage::isInstalled() const {
+    return !getPath().isEmpty();
+}
 
-TString TPackage::getPath() const { return readRecord("Path"); }
+TString TPackage::getPath() const {
+    return readRecord("Path");
+}
 
-TString TPackage::getVersion() const { return readRecord("Version"); }
+TString TPackage::getVersion() const {
+    return readRecord("Version");
+}
 
 bool TPackage::unregisterPackage() {
     if (!acceptRecordIds(applicationId, &packageId)) {

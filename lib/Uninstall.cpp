@@ -21,7 +21,8 @@ bool stop(const TScrambledText<N>& text, int32_t line) {
     return false;
 }
 
-constexpr auto kNoClientDirectory = scramble("Uninstall stopped: the client directory is not known");
+constexpr auto kNoClientDirectory =
+    scramble("Uninstall stopped: the client directory is not known");
 constexpr auto kShellFailed = scramble("Uninstall stopped: the game's files could not be deleted");
 constexpr auto kPathRemains = scramble("Uninstall stopped: the game's path still exists");
 constexpr auto kInstallPathRemains =
@@ -30,7 +31,8 @@ constexpr auto kUserDataRemains = scramble("Uninstall stopped: the game's user d
 constexpr auto kRecordRemains = scramble("Uninstall stopped: the game's record was not deleted");
 constexpr auto kEntryRemains =
     scramble("Uninstall stopped: the game's uninstall entry was not deleted");
-constexpr auto kFolderProtected = scramble("Uninstall refused: a recorded folder must not be deleted");
+constexpr auto kFolderProtected =
+    scramble("Uninstall refused: a recorded folder must not be deleted");
 
 // Refuses, before anything is deleted, a recorded folder that would take more than the game with
 // it.

@@ -9,5 +9,6 @@
 // The environment variable ORVANE_PAL_FAULTS arms faults at start-up for whole processes:
 // "Function=result[@skip][*count]" entries separated by commas, result in decimal or 0x-hex,
 // for example "RegCreateKeyExW=5,CoCreateInstance=0x80004005@1".
-PAL_API void palInjectFault(const char* function, LONG result, unsigned callsToSkip, unsigned failures);
+PAL_API void palInjectFault(const char* function, LONG result, unsigned callsToSkip,
+                            unsigned failures);
 PAL_API void palClearFaults();

@@ -3,8 +3,8 @@
 // platform/Win32Api.h.
 #pragma once
 
-#include "pal/WinTypes.h"
+#include "pal/WinFiles.h"
 #include "pal/WinKernel.h"
 #include "pal/WinRegistry.h"
-#include "pal/WinFiles.h"
 #include "pal/WinShell.h"
+#include "pal/WinTypes.h"

@@ -177,11 +177,11 @@ typedef INT_PTR (*FARPROC)();
 // HRESULTs.
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
-#define HRESULT_CODE(hr) ((hr) & 0xFFFF)
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
 #define FACILITY_WIN32 7
-#define HRESULT_FROM_WIN32(x)                                   \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x))                         \
-                       : ((HRESULT)(((x) & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000)))
+#define HRESULT_FROM_WIN32(x)           \
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) \
+                       : ((HRESULT)(((x)&0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000)))
 #define S_OK ((HRESULT)0)
 #define S_FALSE ((HRESULT)1)
 #define E_NOTIMPL ((HRESULT)0x80004001)
@@ -208,7 +208,8 @@ typedef INT_PTR (*FARPROC)();
 #define CLSCTX_INPROC_HANDLER 0x2u
 #define CLSCTX_LOCAL_SERVER 0x4u
 #define CLSCTX_REMOTE_SERVER 0x10u
-#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL \
+    (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
 
 // Shell file operation flags.
 #define FOF_MULTIDESTFILES 0x0001u
@@ -248,8 +249,12 @@ inline bool operator==(const GUID& a, const GUID& b) {
     }
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 

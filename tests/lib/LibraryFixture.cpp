@@ -19,7 +19,9 @@ std::u16string wide(const std::string& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(w.get()), w.getLength());
 }
 
-const WCHAR* w(const std::u16string& text) { return reinterpret_cast<const WCHAR*>(text.c_str()); }
+const WCHAR* w(const std::u16string& text) {
+    return reinterpret_cast<const WCHAR*>(text.c_str());
+}
 
 // Keeps every raised TException's facts and resumes, as a host that logs and carries on would.
 LONG WINAPI keepReport(EXCEPTION_POINTERS* info) {
@@ -60,8 +62,8 @@ RawValue readRawValue(const std::string& keyPath, const std::string& valueName) 
     DWORD size = 0;
     if (RegQueryValueExW(key, w(name), nullptr, &value.type, nullptr, &size) == 0) {
         value.data.resize(size);
-        value.exists = RegQueryValueExW(key, w(name), nullptr, &value.type, value.data.data(),
-                                        &size) == 0;
+        value.exists =
+            RegQueryValueExW(key, w(name), nullptr, &value.type, value.data.data(), &size) == 0;
     }
     RegCloseKey(key);
     return value;
@@ -84,9 +86,8 @@ void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD ty
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, w(wide(keyPath)), 0, nullptr, 0, KEY_WRITE,
                               nullptr, &key, nullptr),
               0);
-    EXPECT_EQ(RegSetValueExW(key, w(wide(valueName)), 0, type, static_cast<const BYTE*>(data),
-                             size),
-              0);
+    EXPECT_EQ(
+        RegSetValueExW(key, w(wide(valueName)), 0, type, static_cast<const BYTE*>(data), size), 0);
     RegCloseKey(key);
 }
 

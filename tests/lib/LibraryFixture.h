@@ -34,7 +34,8 @@ struct RawValue {
 RawValue readRawValue(const std::string& keyPath, const std::string& valueName);
 bool keyExists(const std::string& keyPath);
 // Writes a value as another program would.
-void writeRawText(const std::string& keyPath, const std::string& valueName, const std::string& text);
+void writeRawText(const std::string& keyPath, const std::string& valueName,
+                  const std::string& text);
 void writeRawNumber(const std::string& keyPath, const std::string& valueName, DWORD number);
 void deleteKeyTree(const std::string& keyPath);
 

@@ -43,7 +43,8 @@ TEST_P(RefusedId, ApplicationOperationsChangeNothing) {
 }
 
 TEST_P(RefusedId, PackageOperationsChangeNothing) {
-    std::unique_ptr<OrvaneLib::ulIPackage> badPackage(application("keep")->createPackage(GetParam()));
+    std::unique_ptr<OrvaneLib::ulIPackage> badPackage(
+        application("keep")->createPackage(GetParam()));
     std::unique_ptr<OrvaneLib::ulIPackage> badOwner(application(GetParam())->createPackage("p"));
     for (OrvaneLib::ulIPackage* package : {badPackage.get(), badOwner.get()}) {
         EXPECT_FALSE(package->registerPackage("C:\\p", "1"));

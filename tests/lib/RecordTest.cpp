@@ -48,9 +48,13 @@ TEST_F(Record, SizesAreDecimalTextAndReadBackWhole) {
 
 TEST_F(Record, SizeTextFromElsewhereIsParsedUpToTheFirstOtherCharacter) {
     auto game = application("42");
-    const std::pair<const char*, uint64_t> cases[] = {
-        {"12abc", 12}, {"abc", 0}, {"  7", 7}, {"+9", 9}, {"-1", UINT64_MAX}, {"", 0},
-        {"99999999999999999999999", UINT64_MAX}};
+    const std::pair<const char*, uint64_t> cases[] = {{"12abc", 12},
+                                                      {"abc", 0},
+                                                      {"  7", 7},
+                                                      {"+9", 9},
+                                                      {"-1", UINT64_MAX},
+                                                      {"", 0},
+                                                      {"99999999999999999999999", UINT64_MAX}};
     for (const auto& [text, expected] : cases) {
         writeRawText(kRecord42, "TotalSize", text);
         EXPECT_EQ(game->getTotalSize(), expected) << text;

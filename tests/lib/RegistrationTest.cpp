@@ -75,8 +75,8 @@ TEST_F(Registration, SecondRegistrationOverwritesBothVersions) {
     setClientDirectory("C:\\Client");
     ASSERT_TRUE(registerGame());
     application("42")->setTotalSize(9);
-    ASSERT_TRUE(application("42")->registerApplication("C:\\G\\42", "C:\\G", "Forty-two", "2.0",
-                                                       "i"));
+    ASSERT_TRUE(
+        application("42")->registerApplication("C:\\G\\42", "C:\\G", "Forty-two", "2.0", "i"));
     EXPECT_EQ(readRawValue(kRecord, "Version").text(), "2.0");
     EXPECT_EQ(readRawValue(kEntry, "DisplayVersion").text(), "2.0");
     EXPECT_EQ(readRawValue(kRecord, "InstallPath").text(), "C:\\G");
