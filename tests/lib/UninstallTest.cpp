@@ -172,7 +172,6 @@ TEST_F(Uninstall, PathOutsideInstallPathKeepsTheRecord) {
     EXPECT_TRUE(onDrive("Other/A/game.exe"));
     EXPECT_TRUE(recordIntact());
     EXPECT_EQ(infoLines().size(), 1u);
-    makeFile("Other/A/game.exe");
 }
 
 TEST_F(Uninstall, SymbolicLinkToTheUsersFilesRemovesOnlyTheLink) {
