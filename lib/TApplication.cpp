@@ -124,7 +124,10 @@ TPointerArray<ulIPackage*> TApplication::getPackages() const {
         packagesKey(applicationId).c_str(),
         [&packages, &owner](HKEY, const TString& packageId) {
             ulIPackage* package = new TPackage(packageId, owner);
-            packages.add(package);
+            // An array that could not grow (reported) does not own the object.
+            if (packages.add(package) >= packages.getCount()) {
+                delete package;
+            }
         },
         KEY_READ);
     return packages;
