@@ -30,10 +30,8 @@ inline std::string onDrive(const std::string& path, std::string drive) {
     if (path.compare(0, 2, "C:") != 0 && path.compare(0, 2, "c:") != 0) {
         return path;
     }
-    if (path[0] == 'c') {
-        for (char& c : drive) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+    for (char& c : drive) {
+        c = path[0] == 'c' ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
     }
     return drive + path.substr(2);
 }
@@ -41,8 +39,7 @@ inline std::string onDrive(const std::string& path, std::string drive) {
 // Sets (or with nullopt unsets) an environment variable for the life of the object.
 class TScopedEnvironment {
 public:
-    TScopedEnvironment(std::string name, const std::optional<std::string>& value)
-        : name_(std::move(name)) {
+    TScopedEnvironment(std::string name, const std::optional<std::string>& value) : name_(name) {
         if (const char* old = getenv(name_.c_str())) {
             old_ = old;
         }
@@ -55,11 +52,7 @@ private:
 #ifdef _WIN32
         _putenv_s(name_.c_str(), value ? value->c_str() : "");  // "" removes the variable
 #else
-        if (value) {
-            setenv(name_.c_str(), value->c_str(), 1);
-        } else {
-            unsetenv(name_.c_str());
-        }
+        value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
 #endif
     }
     std::string name_;
@@ -69,14 +62,13 @@ private:
 // Changes the current directory for the life of the object.
 class TScopedDirectory {
 public:
-    explicit TScopedDirectory(const std::filesystem::path& directory)
-        : old_(std::filesystem::current_path()) {
-        std::filesystem::current_path(directory);
+    explicit TScopedDirectory(const std::filesystem::path& to) {
+        std::filesystem::current_path(to);
     }
     ~TScopedDirectory() { std::filesystem::current_path(old_); }
 
 private:
-    std::filesystem::path old_;
+    std::filesystem::path old_ = std::filesystem::current_path();
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
@@ -99,8 +91,6 @@ public:
     }
     ~TTempTree() {
         std::error_code ignored;
-        std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(root_, ignored);
     }
     const std::filesystem::path& root() const {
@@ -110,13 +100,11 @@ public:
     std::filesystem::path path(const std::string& relative) const {
         return root_ / std::filesystem::u8path(relative);
     }
-
     std::filesystem::path file(const std::string& relative,
                                const std::string& content = "data") const {
-        const std::filesystem::path target = path(relative);
-        std::filesystem::create_directories(target.parent_path());
-        std::ofstream(target) << content;
-        return target;
+        std::filesystem::create_directories(path(relative).parent_path());
+        std::ofstream(path(relative)) << content;
+        return path(relative);
     }
     std::filesystem::path folder(const std::string& relative) const {
         std::filesystem::create_directories(path(relative));
