@@ -4,81 +4,45 @@
 
 #include <tuple>
 
-using OrvaneLib::TString;
-
+namespace OrvaneLib {
 namespace {
 
-using TextCase = std::tuple<const char*, const char*>;
-using JoinCase = std::tuple<const char*, const char*, const char*>;
-
-class JoinPath : public testing::TestWithParam<JoinCase> {};
-
-TEST_P(JoinPath, Joins) {
-    auto [base, relative, expected] = GetParam();
-    EXPECT_STREQ(OrvaneLib::joinPath(TString(base), TString(relative)).c_str(), expected);
+TEST(PathText, JoinDirectoryAndFileName) {
+    using Case = std::tuple<const char*, const char*, const char*>;
+    for (auto [base, relative, expected] :
+         {Case{"C:\\Games", "x", "C:\\Games\\x"}, Case{"C:\\Games\\", "\\x", "C:\\Games\\x"},
+          Case{"C:\\a", "/x", "C:\\a\\x"}, Case{"dir", "x", "dir/x"}, Case{"a/b/", "/c", "a/b/c"},
+          Case{"C:\\a", "D:\\b", "D:\\b"}, Case{"C:\\a", "D:/b", "D:/b"},
+          Case{"C:\\a", "\\\\server\\share", "\\\\server\\share"}, Case{"C:\\a", "C:", "C:\\a\\C:"},
+          Case{"C:\\a", "/x\\y", "C:\\a\\/x\\y"},  // the first backslash comes later
+          Case{"C:\\a\\", "", "C:\\a\\"}, Case{"", "\\x", "\\x"}}) {
+        EXPECT_STREQ(joinPath(TString(base), TString(relative)).c_str(), expected) << relative;
+    }
+    // path, directory, file name
+    using Case = std::tuple<const char*, const char*, const char*>;
+    for (auto [path, directory, fileName] :
+         {Case{"C:\\Games\\x.exe", "C:\\Games", "x.exe"}, Case{"C:\\x.exe", "C:\\", "x.exe"},
+          Case{"C:\\", "", "C:\\"}, Case{"x.exe", "", "x.exe"}, Case{"a/b\\c", "a/b", "c"},
+          Case{"\\\\", "", "\\\\"}, Case{"/x", "", "/x"}, Case{"\\\\server", "", "\\\\server"},
+          Case{"C:/Games/", "C:/Games", ""}, Case{"", "", ""}}) {
+        TString found = getDirectory(TString(path));
+        EXPECT_STREQ(found.c_str(), directory) << path;
+        EXPECT_TRUE(found.hasBlock()) << path;
+        EXPECT_STREQ(getFileName(TString(path)).c_str(), fileName) << path;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, JoinPath,
-    testing::Values(JoinCase{"C:\\Games", "x", "C:\\Games\\x"},
-                    JoinCase{"C:\\Games\\", "\\x", "C:\\Games\\x"},
-                    JoinCase{"C:\\a", "/x", "C:\\a\\x"}, JoinCase{"dir", "x", "dir/x"},
-                    JoinCase{"a/b", "c", "a/b/c"}, JoinCase{"a/b/", "/c", "a/b/c"},
-                    JoinCase{"C:\\a", "D:\\b", "D:\\b"}, JoinCase{"C:\\a", "D:/b", "D:/b"},
-                    JoinCase{"C:\\a", "\\\\server\\share", "\\\\server\\share"},
-                    JoinCase{"C:\\a", "C:", "C:\\a\\C:"},
-                    JoinCase{"C:\\a", "/x\\y", "C:\\a\\/x\\y"},  // the first backslash comes later
-                    JoinCase{"C:\\a\\", "", "C:\\a\\"}, JoinCase{"", "x/", "x/"},
-                    JoinCase{"", "\\x", "\\x"}));
-
-class GetDirectory : public testing::TestWithParam<TextCase> {};
-
-TEST_P(GetDirectory, CutsAtTheLastSeparator) {
-    auto [path, expected] = GetParam();
-    TString directory = OrvaneLib::getDirectory(TString(path));
-    EXPECT_STREQ(directory.c_str(), expected);
-    EXPECT_TRUE(directory.hasBlock());
+TEST(PathText, IsShortPathName) {
+    for (auto [path, isShort] :
+         {std::pair{"C:\\PROGRA~1\\Game\\a.exe", true}, std::pair{"C:\\Games\\LONGNA~2.TXT", true},
+          std::pair{"C:\\Games\\LONGNA~2", true},
+          std::pair{"C:\\PROGRA~4", true},  // the directory part is C:\ only
+          std::pair{"C:/PROGRA~1/x", true}, std::pair{"C:\\Games\\a~1b\\x", false},
+          std::pair{"C:\\Games\\ABCDEF~5.TXT", false}, std::pair{"C:\\Games\\LONGNA~2.TEXT", false},
+          std::pair{"C:\\Games\\LONGNAM~2.TXT", false}, std::pair{"~", false}}) {
+        EXPECT_EQ(isShortPathName(TString(path)), isShort) << path;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, GetDirectory,
-                         testing::Values(TextCase{"C:\\Games\\x.exe", "C:\\Games"},
-                                         TextCase{"C:\\x.exe", "C:\\"}, TextCase{"C:\\", ""},
-                                         TextCase{"x.exe", ""}, TextCase{"a/b\\c", "a/b"},
-                                         TextCase{"\\\\", ""}, TextCase{"\\x", ""},
-                                         TextCase{"/x", ""}, TextCase{"\\\\server", ""},
-                                         TextCase{"C:/Games/", "C:/Games"}, TextCase{"", ""}));
-
-class GetFileName : public testing::TestWithParam<TextCase> {};
-
-TEST_P(GetFileName, TakesWhatFollowsTheDirectory) {
-    auto [path, expected] = GetParam();
-    EXPECT_STREQ(OrvaneLib::getFileName(TString(path)).c_str(), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, GetFileName,
-                         testing::Values(TextCase{"C:\\Games\\x.exe", "x.exe"},
-                                         TextCase{"x.exe", "x.exe"}, TextCase{"C:\\", "C:\\"},
-                                         TextCase{"C:\\x", "x"}, TextCase{"C:\\Games\\", ""},
-                                         TextCase{"/x", "/x"}, TextCase{"a/b\\c", "c"}));
-
-class IsShortPathName : public testing::TestWithParam<std::tuple<const char*, bool>> {};
-
-TEST_P(IsShortPathName, RecognisesAliases) {
-    EXPECT_EQ(OrvaneLib::isShortPathName(TString(std::get<0>(GetParam()))),
-              std::get<1>(GetParam()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, IsShortPathName,
-    testing::Values(std::make_tuple("C:\\PROGRA~1\\Game\\a.exe", true),
-                    std::make_tuple("C:\\Games\\LONGNA~2.TXT", true),
-                    std::make_tuple("C:\\Games\\LONGNA~2", true),
-                    std::make_tuple("C:\\PROGRA~4", true),  // the directory part is C:\ only
-                    std::make_tuple("C:/PROGRA~1/x", true),
-                    std::make_tuple("C:\\Games\\a~1b\\x", false),
-                    std::make_tuple("C:\\Games\\ABCDEF~5.TXT", false),
-                    std::make_tuple("C:\\Games\\LONGNA~2.TEXT", false),
-                    std::make_tuple("C:\\Games\\LONGNAM~2.TXT", false),
-                    std::make_tuple("C:\\Games\\x", false), std::make_tuple("~", false)));
 
 }  // namespace
+}  // namespace OrvaneLib

@@ -3,161 +3,101 @@
 #include "platform/Win32Api.h"
 
 #include "support/LogHook.h"
+#include "support/RaisedReports.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 
-using OrvaneLib::TException;
-using OrvaneLib::TLogSystem;
-
+namespace OrvaneLib {
 namespace {
 
-// Installs a fresh log system that reaches this executable's outputLogString, and a vectored
-// handler that keeps every raised TException; `resume` says whether it resumes execution.
+// A fresh log system that reaches this executable's outputLogString, with the mode set by each
+// test.
 class ReportError : public testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = OrvaneLib::logSystem;
-        OrvaneLib::logSystem = std::make_shared<TLogSystem>();
-        OrvaneLib::logSystem->addStrategy(new OrvaneLib::TCurrentProcessLogStrategy("Orvane.dll"));
+    ReportError() : saved_(std::exchange(logSystem, std::make_shared<TLogSystem>())) {
+        logSystem->addStrategy(new TCurrentProcessLogStrategy("Orvane.dll"));
         OrvaneTest::clearLoggedLines();
-        raised_.reset();
-        handler_ = AddVectoredExceptionHandler(1, &ReportError::handler);
     }
-
-    void TearDown() override {
-        RemoveVectoredExceptionHandler(handler_);
-        OrvaneLib::logSystem = saved_;
-    }
+    ~ReportError() override { logSystem = saved_; }
 
     // Reports, and returns the TException that was raised (null when none was).
-    std::unique_ptr<TException> report(const char* message, int32_t category, int32_t severity) {
-        resume_ = true;
-        OrvaneLib::reportError(message, "D", category, severity, "Common\\General\\Test.cpp", 77);
-        return std::move(raised_);
+    const TException* report(const char* message, int32_t severity) {
+        const size_t before = reports.records().size();
+        reportError(message, "D", 3, severity, "Common\\General\\Test.cpp", 77);
+        return reports.records().size() > before ? reports.records().back().get() : nullptr;
+    }
+    // The only line logged since the last call: module, text, file, line and level.
+    static std::tuple<std::string, std::string, std::string, int, int> loggedLine() {
+        auto lines = OrvaneTest::loggedLines();
+        OrvaneTest::clearLoggedLines();
+        EXPECT_EQ(lines.size(), 1u);
+        const OrvaneTest::LogLine& l = lines.empty() ? OrvaneTest::LogLine{} : lines[0];
+        return {l.module, l.text, l.file, l.line, l.level};
     }
 
-    static LONG WINAPI handler(EXCEPTION_POINTERS* info) {
-        const EXCEPTION_RECORD* record = info->ExceptionRecord;
-        if (record->ExceptionCode != OrvaneLib::kReportedErrorCode || !resume_) {
-            return EXCEPTION_CONTINUE_SEARCH;
-        }
-        EXPECT_EQ(record->ExceptionFlags, 0u);
-        EXPECT_EQ(record->NumberParameters, 1u);
-        raised_.reset(reinterpret_cast<TException*>(record->ExceptionInformation[0]));
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-
-    static bool resume_;
-    static std::unique_ptr<TException> raised_;
-
-private:
     std::shared_ptr<TLogSystem> saved_;
-    void* handler_ = nullptr;
+    OrvaneTest::RaisedReports reports;
 };
-
-bool ReportError::resume_ = true;
-std::unique_ptr<TException> ReportError::raised_;
 
 TEST_F(ReportError, SevereFailureIsLoggedThenRaisedWithItsRecord) {
     SetLastError(1018);
-    std::unique_ptr<TException> raised = report("Storage failed", 3, 3);
+    const TException* raised = report("Storage failed", 3);
     ASSERT_NE(raised, nullptr);
-    EXPECT_STREQ(raised->message, "Storage failed\n");
-    EXPECT_STREQ(raised->detail, "D");
-    EXPECT_STREQ(raised->categoryName, "QVX programming (please report to Tavimor)");
-    EXPECT_STREQ(raised->file, "Common\\General\\Test.cpp");
-    EXPECT_EQ(raised->category, 3);
-    EXPECT_EQ(raised->severity, 3);
-    EXPECT_EQ(raised->line, 77);
+    EXPECT_EQ(std::make_tuple(std::string(raised->message), std::string(raised->detail),
+                              std::string(raised->categoryName), std::string(raised->file)),
+              std::make_tuple("Storage failed\n", "D", "QVX programming (please report to Tavimor)",
+                              "Common\\General\\Test.cpp"));
+    EXPECT_EQ(std::tie(raised->category, raised->severity, raised->line),
+              std::make_tuple(3, 3, 77));
     EXPECT_EQ(raised->systemError, 1018u);
     EXPECT_EQ(GetLastError(), 1018u);
-
-    auto lines = OrvaneTest::loggedLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].module, "Orvane.dll");
-    EXPECT_EQ(lines[0].text, "Storage failed\n");
-    EXPECT_EQ(lines[0].file, "Common\\General\\Test.cpp");
-    EXPECT_EQ(lines[0].line, 77);
-    EXPECT_EQ(lines[0].level, 1);
+    EXPECT_EQ(loggedLine(), std::make_tuple("Orvane.dll", "Storage failed\n",
+                                            "Common\\General\\Test.cpp", 77, 1));
+    const TException* absent = report(nullptr, 2);
+    const TException* empty = report("", 2);
+    ASSERT_TRUE(absent && empty);
+    EXPECT_EQ(std::string(absent->message) + empty->message, "\n\n");
 }
 
-TEST_F(ReportError, EmptyOrAbsentMessageIsOneLineFeed) {
-    for (const char* message : {static_cast<const char*>(nullptr), ""}) {
-        std::unique_ptr<TException> raised = report(message, 1, 2);
-        ASSERT_NE(raised, nullptr);
-        EXPECT_STREQ(raised->message, "\n");
+TEST_F(ReportError, ThresholdAndLevelFollowModeAndSeverityWithOrWithoutALogSystem) {
+    // mode, severity, raised, log level
+    using Case = std::tuple<int, int, bool, int>;
+    for (auto [mode, severity, raises, level] :
+         {Case{1, 1, false, 2}, Case{1, 2, true, 1}, Case{1, 3, true, 1}, Case{5, 1, false, 2},
+          Case{0, 1, true, 2}, Case{0, 0, false, 2}}) {
+        logSystem->setMode(mode);
+        EXPECT_EQ(report("m", severity) != nullptr, raises) << mode << " " << severity;
+        EXPECT_EQ(std::get<4>(loggedLine()), level) << mode << " " << severity;
     }
-}
-
-// (mode, severity) -> (raised, level)
-class ReportErrorMode : public ReportError,
-                        public testing::WithParamInterface<std::tuple<int, int, bool, int>> {};
-
-TEST_P(ReportErrorMode, ThresholdAndLevelFollowModeAndSeverity) {
-    auto [mode, severity, raises, level] = GetParam();
-    OrvaneLib::logSystem->setMode(mode);
-    std::unique_ptr<TException> raised = report("m", 1, severity);
-    EXPECT_EQ(raised != nullptr, raises);
-    auto lines = OrvaneTest::loggedLines();
-    if (mode < 0) {
-        EXPECT_TRUE(lines.empty());
-    } else {
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0].level, level);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ReportErrorMode,
-    testing::Values(std::make_tuple(1, 1, false, 2), std::make_tuple(1, 2, true, 1),
-                    std::make_tuple(1, 3, true, 1), std::make_tuple(5, 1, false, 2),
-                    std::make_tuple(0, 1, true, 2), std::make_tuple(0, 0, false, 2),
-                    std::make_tuple(-1, 1, true, 2), std::make_tuple(-1, 0, false, 2)));
-
-class ReportErrorCategory : public testing::TestWithParam<std::tuple<int, const char*>> {};
-
-TEST_P(ReportErrorCategory, MapsNumberToText) {
-    EXPECT_STREQ(OrvaneLib::errorCategoryName(std::get<0>(GetParam())), std::get<1>(GetParam()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ReportErrorCategory,
-    testing::Values(std::make_tuple(1, "General programming"),
-                    std::make_tuple(2, "Script programming"),
-                    std::make_tuple(3, "QVX programming (please report to Tavimor)"),
-                    std::make_tuple(8, "Input (file or other input is incorrect)"),
-                    std::make_tuple(9, "Hardware error"), std::make_tuple(0, "Unknown"),
-                    std::make_tuple(4, "Unknown"), std::make_tuple(12, "Unknown"),
-                    std::make_tuple(-3, "Unknown")));
-
-TEST_F(ReportError, WithoutLogSystemStillRaisesAsModeOne) {
-    OrvaneLib::logSystem.reset();
-    EXPECT_EQ(report("after unload", 1, 1), nullptr);
-    std::unique_ptr<TException> raised = report("after unload", 1, 2);
+    // Nothing is logged under a negative mode, and the reports raise as under mode 0.
+    logSystem->setMode(-1);
+    EXPECT_NE(report("m", 1), nullptr);
+    EXPECT_EQ(report("m", 0), nullptr);
+    EXPECT_TRUE(OrvaneTest::loggedLines().empty());
+    // Without a log system the reports still raise, as under mode 1.
+    logSystem.reset();
+    EXPECT_EQ(report("after unload", 1), nullptr);
+    const TException* raised = report("after unload", 2);
     ASSERT_NE(raised, nullptr);
     EXPECT_STREQ(raised->message, "after unload\n");
     EXPECT_TRUE(OrvaneTest::loggedLines().empty());
 }
 
-#ifndef _WIN32
-// Without a resuming handler the raise leaves as the stand-in for the unwind to the host.
-TEST_F(ReportError, UnhandledRaiseUnwindsToTheHost) {
-    resume_ = false;
-    try {
-        OrvaneLib::reportError("fatal", "", 1, 2, "f", 1);
-        FAIL() << "the report did not raise";
-    } catch (const PalStructuredException& raised) {
-        EXPECT_EQ(raised.code(), OrvaneLib::kReportedErrorCode);
-        ASSERT_EQ(raised.argumentCount(), 1u);
-        std::unique_ptr<TException> record(reinterpret_cast<TException*>(raised.argument(0)));
-        EXPECT_STREQ(record->message, "fatal\n");
+TEST_F(ReportError, LogInfoWritesALineAtLevelZeroAndNullTextsAreDropped) {
+    EXPECT_TRUE(logInfo("platform\\Registry.cpp", 9, "note").isEmpty());
+    TCurrentProcessLogStrategy("Orvane.dll").write(nullptr, "f", 1, 0);
+    EXPECT_EQ(loggedLine(),
+              std::make_tuple("Orvane.dll", "note\n", "platform\\Registry.cpp", 9, 0));
+    EXPECT_STREQ(errorCategoryName(8), "Input (file or other input is incorrect)");
+    for (int unknown : {0, 4, 12, -3}) {
+        EXPECT_STREQ(errorCategoryName(unknown), "Unknown") << unknown;
     }
-    resume_ = true;
 }
-#endif
 
 }  // namespace
+}  // namespace OrvaneLib

@@ -1,12 +1,11 @@
 #include "support/AllocationCounter.h"
 
-#include <cstdlib>
-#include <new>
+#include <atomic>
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <atomic>
+#else
+#include <pthread.h>
 #endif
 
 extern "C" void* __real_malloc(size_t size);
@@ -14,63 +13,27 @@ extern "C" void* __real_realloc(void* block, size_t size);
 
 namespace {
 
-struct TCounterState {
-    size_t allocations = 0;
-    // Successful allocations left before the injected failure; negative when none is armed.
-    long long failAfter = -1;
-    bool failed = false;
-};
-
+// Not thread_local: MinGW emulates that with malloc. GetCurrentThreadId leaves the last error.
+unsigned long currentThread() {
 #ifdef _WIN32
-// MinGW's thread_local is emulated TLS, which itself calls malloc: the state lives in a native TLS
-// slot instead, in memory from the process heap, and the thread's last error is left as it was.
-DWORD stateSlot() {
-    static std::atomic<DWORD> slot{TLS_OUT_OF_INDEXES};
-    DWORD current = slot.load();
-    if (current != TLS_OUT_OF_INDEXES) {
-        return current;
-    }
-    const DWORD fresh = TlsAlloc();
-    if (slot.compare_exchange_strong(current, fresh)) {
-        return fresh;
-    }
-    TlsFree(fresh);
-    return current;
+    return GetCurrentThreadId();
+#else
+    return static_cast<unsigned long>(pthread_self());
+#endif
 }
 
-TCounterState& state() {
-    const DWORD lastError = GetLastError();
-    const DWORD slot = stateSlot();
-    auto* threadState = static_cast<TCounterState*>(TlsGetValue(slot));
-    if (threadState == nullptr) {
-        void* block = HeapAlloc(GetProcessHeap(), 0, sizeof(TCounterState));
-        threadState = new (block) TCounterState();
-        TlsSetValue(slot, threadState);
-    }
-    SetLastError(lastError);
-    return *threadState;
-}
-#else
-TCounterState& state() {
-    thread_local TCounterState threadState;
-    return threadState;
-}
-#endif
+std::atomic<unsigned long> watched{0};
+size_t allocations = 0;
+long long failAfter = -1;
 
 bool shouldFail() {
-    TCounterState& counter = state();
-    ++counter.allocations;
-    if (counter.failAfter < 0) {
+    if (watched != currentThread()) {
         return false;
     }
-    if (counter.failAfter == 0) {
-        counter.failAfter = -1;
-        counter.failed = true;
-        return true;
-    }
-    --counter.failAfter;
-    return false;
+    ++allocations;
+    return failAfter >= 0 && failAfter-- == 0;
 }
+
 }  // namespace
 
 extern "C" void* __wrap_malloc(size_t size) {
@@ -83,23 +46,14 @@ extern "C" void* __wrap_realloc(void* block, size_t size) {
 
 namespace OrvaneTest {
 
-AllocationCount::AllocationCount() : start_(state().allocations) {}
-
-size_t AllocationCount::count() const {
-    return state().allocations - start_;
+size_t watchAllocations() {
+    watched = currentThread();
+    return allocations;
 }
 
-FailAllocation::FailAllocation(size_t successes) {
-    state().failAfter = static_cast<long long>(successes);
-    state().failed = false;
-}
-
-FailAllocation::~FailAllocation() {
-    state().failAfter = -1;
-}
-
-bool FailAllocation::triggered() const {
-    return state().failed;
+void failAllocationAfter(long long successes) {
+    watchAllocations();
+    failAfter = successes;
 }
 
 }  // namespace OrvaneTest

@@ -1,32 +1,35 @@
 // Catches the reports that reportError raises, as a host's handler would, for tests of the code
-// that reports.
+// that reports. Its executable counts allocations (AllocationCounter).
 #pragma once
 
 #include "Common/General/TException.h"
 #include "Common/General/TLogSystem.h"
 #include "platform/Win32Api.h"
 
-#include <functional>
+#include "support/AllocationCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace OrvaneTest {
 
-// While alive, keeps the TException of every report and either resumes after it (as a host handler
-// may) or lets the raise go on to unwind. The log runs in mode 0, so that severity 1 reports are
-// raised too and can be inspected. afterRaise runs inside the handler once the record is kept, for
-// example to make the next allocation fail. One instance at a time.
+// While alive, keeps the TException of every report and resumes after it, as a host handler may.
+// The log runs in mode 0, so that severity 1 reports are raised too and can be inspected. One
+// instance at a time.
 class RaisedReports {
 public:
-    explicit RaisedReports(bool resume = true) : resume_(resume) {
+    RaisedReports() {
         active_ = this;
-        savedMode_ = OrvaneLib::logSystem->getMode();
-        OrvaneLib::logSystem->setMode(0);
+        savedMode_ = log_->getMode();
+        log_->setMode(0);
         handle_ = AddVectoredExceptionHandler(1, &RaisedReports::handler);
     }
     ~RaisedReports() {
         RemoveVectoredExceptionHandler(handle_);
-        OrvaneLib::logSystem->setMode(savedMode_);
+        log_->setMode(savedMode_);
         active_ = nullptr;
     }
     RaisedReports(const RaisedReports&) = delete;
@@ -34,7 +37,8 @@ public:
 
     const std::vector<std::unique_ptr<OrvaneLib::TException>>& records() const { return records_; }
 
-    std::function<void()> afterRaise;
+    // Once this many reports are kept, the next allocation fails.
+    size_t failAllocationAfterReports = SIZE_MAX;
 
 private:
     static LONG WINAPI handler(EXCEPTION_POINTERS* info) {
@@ -42,19 +46,22 @@ private:
         if (active_ == nullptr || record->ExceptionCode != OrvaneLib::kReportedErrorCode) {
             return EXCEPTION_CONTINUE_SEARCH;
         }
+        EXPECT_EQ(record->ExceptionFlags, 0u);  // continuable, with the record as its one argument
+        EXPECT_EQ(record->NumberParameters, 1u);
         active_->records_.emplace_back(
             reinterpret_cast<OrvaneLib::TException*>(record->ExceptionInformation[0]));
-        if (active_->afterRaise) {
-            active_->afterRaise();
+        if (active_->records_.size() == active_->failAllocationAfterReports) {
+            failAllocationAfter(0);
         }
-        return active_->resume_ ? EXCEPTION_CONTINUE_EXECUTION : EXCEPTION_CONTINUE_SEARCH;
+        return EXCEPTION_CONTINUE_EXECUTION;
     }
 
     static inline RaisedReports* active_ = nullptr;
+    // The log system whose mode was changed, even when the test replaces the process-wide one.
+    std::shared_ptr<OrvaneLib::TLogSystem> log_ = OrvaneLib::logSystem;
     std::vector<std::unique_ptr<OrvaneLib::TException>> records_;
-    bool resume_;
-    int32_t savedMode_;
-    void* handle_;
+    int32_t savedMode_ = 0;
+    void* handle_ = nullptr;
 };
 
 }  // namespace OrvaneTest
