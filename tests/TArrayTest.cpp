@@ -125,6 +125,44 @@ TEST(TArrayOfStrings, StorageFailureIsReportedAndTheOldBlockKept) {
 
 std::vector<int> deleted;
 
+// Records the operations that the others must reach through the virtual table.
+class TRecordingArray : public TArray<TString> {
+public:
+    void setCapacity(uint32_t n) override {
+        calls.push_back("setCapacity " + std::to_string(n));
+        TArray::setCapacity(n);
+    }
+    uint32_t capacity() const override { return TArray::capacity() + 5; }
+    void clear(bool release) override {
+        calls.push_back(release ? "clear true" : "clear false");
+        TArray::clear(release);
+    }
+    uint32_t addArray(const TString* elements, uint32_t n) override {
+        calls.push_back("addArray " + std::to_string(n));
+        return TArray::addArray(elements, n);
+    }
+    uint32_t indexOf(const TString&) const override { return 0; }
+    void removeAt(uint32_t index, bool shrink) override {
+        calls.push_back("removeAt " + std::to_string(index));
+        TArray::removeAt(index, shrink);
+    }
+
+    std::vector<std::string> calls;
+};
+
+TEST(TArrayVirtualCalls, OperationsGoThroughTheTable) {
+    TRecordingArray array;
+    array.add(TString("1"));
+    EXPECT_TRUE(array.contains(TString("absent")));
+    array.addAll(arrayOf({2, 1}));
+    array.removeAll(TString("1"), false);
+    array.clear(true);
+    static_cast<TArray<TString>&>(array) = arrayOf({3});
+    EXPECT_EQ(array.calls,
+              (std::vector<std::string>{"setCapacity 15", "addArray 2", "removeAt 0", "removeAt 0",
+                                        "clear true", "setCapacity 0", "clear false"}));
+}
+
 struct TProbe {
     explicit TProbe(int id) : id(id) {}
     virtual ~TProbe() { deleted.push_back(id); }
