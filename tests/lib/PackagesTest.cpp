@@ -3,8 +3,6 @@
 namespace OrvaneTest {
 namespace {
 
-const char kPackages[] = "Software\\Orvane\\Client\\Applications\\42\\Packages\\";
-
 using Packages = LibraryTest;
 
 std::vector<std::string> names(const OrvaneLib::TPointerArray<OrvaneLib::ulIPackage*>& packages) {
@@ -15,45 +13,37 @@ std::vector<std::string> names(const OrvaneLib::TPointerArray<OrvaneLib::ulIPack
     return result;
 }
 
+// "Version" is written before "Path": a registration without a path leaves the version.
 TEST_F(Packages, RegisterQueryAndUnregister) {
     std::unique_ptr<OrvaneLib::ulIPackage> package(application("42")->createPackage("base"));
     EXPECT_FALSE(package->isInstalled());
-    EXPECT_FALSE(keyExists("Software\\Orvane\\Client\\Applications\\42"));
+    EXPECT_FALSE(package->registerPackage("C:\\x", ""));
+    EXPECT_FALSE(keyExists(recordKey("42")));
+    EXPECT_FALSE(package->registerPackage("", "2"));
+    EXPECT_STREQ(package->getVersion().c_str(), "2");
+    EXPECT_FALSE(package->isInstalled());
+
     ASSERT_TRUE(package->registerPackage("C:\\Games\\42\\base", "3"));
     EXPECT_TRUE(package->isInstalled());
-    EXPECT_EQ(std::string(package->getPath().c_str()), "C:\\Games\\42\\base");
-    EXPECT_EQ(std::string(package->getVersion().c_str()), "3");
-    EXPECT_EQ(readRawValue(std::string(kPackages) + "base", "Path").type, REG_SZ);
+    EXPECT_STREQ(package->getPath().c_str(), "C:\\Games\\42\\base");
+    EXPECT_STREQ(package->getVersion().c_str(), "3");
+    EXPECT_EQ(readRaw(recordKey("42") + "\\Packages\\base", "Path"), "sz:C:\\Games\\42\\base");
     EXPECT_TRUE(package->unregisterPackage());
     EXPECT_FALSE(package->isInstalled());
     EXPECT_TRUE(package->unregisterPackage());  // nothing left to delete
 }
 
-TEST_F(Packages, VersionIsWrittenBeforePath) {
-    std::unique_ptr<OrvaneLib::ulIPackage> package(application("42")->createPackage("base"));
-    EXPECT_FALSE(package->registerPackage("C:\\x", ""));
-    EXPECT_FALSE(keyExists(std::string(kPackages) + "base"));
-    EXPECT_FALSE(package->registerPackage("", "3"));
-    EXPECT_EQ(std::string(package->getVersion().c_str()), "3");
-    EXPECT_FALSE(package->isInstalled());
-}
-
-TEST_F(Packages, ListedInReverseEnumerationOrder) {
+// Listed in reverse enumeration order; a package object outlives its application object.
+TEST_F(Packages, ListedFromLastToFirst) {
     auto game = application("42");
     for (const char* id : {"b", "c", "a"}) {
         std::unique_ptr<OrvaneLib::ulIPackage> package(game->createPackage(id));
+        game.reset();
         ASSERT_TRUE(package->registerPackage("p", "v"));
+        game = application("42");
     }
     EXPECT_EQ(names(game->getPackages()), (std::vector<std::string>{"c", "b", "a"}));
-    EXPECT_TRUE(application("7")->getPackages().getCount() == 0);
-}
-
-TEST_F(Packages, PackageOutlivesItsApplicationObject) {
-    auto game = application("42");
-    std::unique_ptr<OrvaneLib::ulIPackage> package(game->createPackage("base"));
-    game.reset();
-    EXPECT_TRUE(package->registerPackage("p", "v"));
-    EXPECT_EQ(names(application("42")->getPackages()), std::vector<std::string>{"base"});
+    EXPECT_EQ(application("7")->getPackages().getCount(), 0u);
 }
 
 TEST_F(Packages, InstalledGamesReplaceTheCallersEntries) {
