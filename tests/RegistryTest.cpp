@@ -12,11 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace OrvaneLib;
 
@@ -64,11 +60,6 @@ protected:
         deleteRegistryKey("Software\\OrvaneTest");
         OrvaneTest::clearLoggedLines();
     }
-#ifndef _WIN32
-    void TearDown() override {
-        palClearFaults();
-    }
-#endif
     // The only line logged, if text is not empty: text and level (0 for notes, 2 for the
     // logged-only reports). Wine words the system's messages differently: there they are left out
     // of the comparison.
@@ -86,6 +77,11 @@ protected:
         EXPECT_EQ(lines[0].module + " " + std::to_string(lines[0].level),
                   "Orvane.dll " + std::to_string(level));
     }
+#ifndef _WIN32
+    void TearDown() override {
+        palClearFaults();
+    }
+#endif
 };
 
 // Bytes (written as hexadecimal) read as a type: the text, and the type named in the log line if

@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <thread>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 using OrvaneLib::TArray;
 using OrvaneLib::TString;
@@ -34,26 +32,18 @@ protected:
         OrvaneLib::logSystem->addStrategy(new OrvaneLib::TCurrentProcessLogStrategy("Orvane.dll"));
         OrvaneTest::clearLoggedLines();
     }
-#ifndef _WIN32
-    void TearDown() override {
-        palClearFaults();
-    }
-#endif
 
-    std::string at(const std::string& relative) const {
-        return tree.path(relative).u8string();
-    }
+    std::string at(const std::string& relative) const { return tree.path(relative).u8string(); }
 
     bool remove(const std::vector<std::string>& paths, bool withProgress = true) {
         TArray<TString> list;
         for (const std::string& path : paths) {
             list.add(TString(path.c_str()));
         }
-        OrvaneLib::ProgressCallback progress;
-        if (withProgress) {
-            progress = [this](uint32_t done, uint32_t total) { calls.emplace_back(done, total); };
-        }
-        return OrvaneLib::shellDeletePaths(list, progress);
+        OrvaneLib::ProgressCallback progress = [this](uint32_t done, uint32_t total) {
+            calls.emplace_back(done, total);
+        };
+        return OrvaneLib::shellDeletePaths(list, withProgress ? progress : nullptr);
     }
 
     // Where the system's Shell cannot delete (Wine), the removal must fail with one report; the
@@ -75,6 +65,12 @@ protected:
         CoUninitialize();
         return result == S_OK;
     }
+
+#ifndef _WIN32
+    void TearDown() override {
+        palClearFaults();
+    }
+#endif
 
     OrvaneTest::TTempTree tree;
     Calls calls;

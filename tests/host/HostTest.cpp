@@ -13,6 +13,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -45,9 +46,8 @@ std::string utf8FromUtf16(const std::string& bytes) {
     return text;
 }
 
-// A .reg file's values by key (below HKEY_CURRENT_USER) and name ("" for @), as texts: strings
-// unescaped, dword as decimal, hex(1) decoded.
-
+// A .reg file's values by key (below HKEY_CURRENT_USER) and name ("" for @): strings unescaped,
+// other data as written.
 std::string unquote(const std::string& line, size_t& position) {
     std::string text;
     for (++position; line[position] != '"'; ++position) {
@@ -69,20 +69,9 @@ json parseRegFile(const std::string& text) {
             values[key] = json::object();
         } else if (!line.empty() && line[0] != 'W') {
             size_t position = 0;
-            std::string name = line[0] == '@' ? (++position, "") : unquote(line, position);
-            std::string data = line.substr(position + 1), bytes;
-            if (data[0] == '"') {
-                values[key][name] = unquote(data, position = 0);
-            } else if (data.rfind("dword:", 0) == 0) {
-                values[key][name] = std::to_string(std::stoul(data.substr(6), nullptr, 16));
-            } else if (data.rfind("hex(1):", 0) == 0) {
-                for (size_t i = 7; i < data.size(); i += 3) {
-                    bytes += static_cast<char>(std::stoi(data.substr(i, 2), nullptr, 16));
-                }
-                values[key][name] = utf8FromUtf16(bytes.substr(0, bytes.size() - 2));
-            } else {
-                ADD_FAILURE() << "unexpected value line: " << line;
-            }
+            const std::string name = line[0] == '@' ? (++position, "") : unquote(line, position);
+            const std::string data = line.substr(position + 1);
+            values[key][name] = data[0] == '"' ? unquote(data, position = 0) : data;
         }
     }
     return values;
@@ -151,11 +140,8 @@ protected:
 };
 
 TEST_F(Host, EachCommandChangesOrShowsTheRecords) {
-    const struct {
-        const char* words;
-        int status;
-        const char* out;  // a pattern that stdout must contain
-    } steps[] = {
+    // The arguments, the exit status and a pattern that stdout must contain.
+    const std::tuple<const char*, int, const char*> steps[] = {
         {"client-dir", 1, "^$"},
         {"client-dir 'C:\\Client'", 0, "^$"},
         {"client-dir", 0, "^C:\\\\Client\n$"},
@@ -177,11 +163,11 @@ TEST_F(Host, EachCommandChangesOrShowsTheRecords) {
         {"show Z", 1, "^$"},
         {"uninstall Z", 1, "^$"},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.words);
-        TRun result = run(step.words);
-        EXPECT_EQ(result.status, step.status) << result.err;
-        EXPECT_TRUE(std::regex_search(result.out, std::regex(step.out))) << result.out;
+    for (const auto& [words, status, out] : steps) {
+        SCOPED_TRACE(words);
+        TRun result = run(words);
+        EXPECT_EQ(result.status, status) << result.err;
+        EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
     }
 }
 
@@ -245,12 +231,8 @@ TEST_F(Host, BadInputIsRefusedWithStatus2AndChangesNothing) {
 // What reaches stderr, by level, and the exit status; on a hive without a client directory.
 TEST_F(Host, ReportsReachStderr) {
     const std::string place = " \\[[^\n]+:[0-9]+\\]\n";
-    const struct {
-        std::string words;
-        const char* settings;
-        int status;
-        std::string err;  // a pattern for stderr
-    } cases[] = {
+    // The arguments, environment settings, the exit status and a pattern for stderr.
+    const std::tuple<std::string, const char*, int, std::string> cases[] = {
         // The library notes at level 0 that no game was ever recorded.
         {"list", "", 0, "^$"},
         {"--verbose list", "", 0, "^Orvane\\.dll info: [^\n]+" + place + "$"},
@@ -266,11 +248,11 @@ TEST_F(Host, ReportsReachStderr) {
          "Test report raised on request \\[tools\\\\orvane\\\\ReportHandler\\.cpp:[0-9]+\\]\n$"},
     };
     makeFile("Games/A/a.exe");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.words);
-        TRun result = run(c.words, c.settings);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_TRUE(std::regex_search(result.err, std::regex(c.err))) << result.err;
+    for (const auto& [words, settings, status, err] : cases) {
+        SCOPED_TRACE(words);
+        TRun result = run(words, settings);
+        EXPECT_EQ(result.status, status);
+        EXPECT_TRUE(std::regex_search(result.err, std::regex(err))) << result.err;
     }
     EXPECT_TRUE(onDrive("Games/A/a.exe"));
     EXPECT_EQ(json::parse(must("show A --json"))["installed"], true);
@@ -287,15 +269,16 @@ TEST_F(Host, ExportWritesTheRecordsAsRegistryEditorFile) {
 
     json values = parseRegFile(text);
     EXPECT_EQ(values["Software\\Orvane\\Client"][""], "C:\\Client");
-    const json record =
-        json::parse(R"({"Path": "C:\\Games\\A\\a.exe", "InstallPath": "C:\\Games\\A",
+    json record = json::parse(R"({"Path": "C:\\Games\\A\\a.exe", "InstallPath": "C:\\Games\\A",
         "Version": "1.0", "TotalSize": "18446744073709551615", "InstallSize": "50",
-        "CompatibilityFlags": "LINE1\nLINE2", "VFSVersion": "3", "UPID": "7"})");
+        "VFSVersion": "dword:00000003", "UPID": "dword:00000007"})");
+    record["CompatibilityFlags"] =
+        "hex(1):4c,00,49,00,4e,00,45,00,31,00,0a,00,4c,00,49,00,4e,00,45,00,32,00,00,00";
     EXPECT_EQ(values[kRecordA], record);
     EXPECT_EQ(values[kRecordA + "\\Packages\\dlc"],
               json::parse(R"({"Version": "2", "Path": "C:\\Games\\A\\dlc"})"));
     EXPECT_EQ(values[kEntryA]["DisplayName"], "Game \"A\" \\ \xC3\x84");
-    EXPECT_EQ(values[kEntryA]["NoModify"], "1");
+    EXPECT_EQ(values[kEntryA]["NoModify"], "dword:00000001");
     EXPECT_EQ(values[kEntryA]["QuietUninstallString"],
               "\"C:\\Client\\Orvane.exe\" /uninstall A /S");
     EXPECT_TRUE(values.contains("Software\\Orvane\\Client\\Applications\\B"));

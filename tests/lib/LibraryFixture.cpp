@@ -1,7 +1,5 @@
 #include "lib/LibraryFixture.h"
 
-#include "Common/General/TWideText.h"
-
 namespace OrvaneTest {
 namespace {
 
@@ -43,16 +41,6 @@ std::string readRaw(const std::string& keyPath, const std::string& valueName) {
     return type == 0 ? "" : "type " + std::to_string(type);
 }
 
-bool keyExists(const std::string& keyPath) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key) !=
-        0) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
 void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text) {
     TWideText units(text.c_str());
     writeData(keyPath, valueName, REG_SZ, units.get(), units.byteSize());
@@ -62,10 +50,6 @@ void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD nu
     writeData(keyPath, valueName, REG_DWORD, &number, sizeof number);
 }
 
-void deleteKeyTree(const std::string& keyPath) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get());
-}
-
 void LibraryTest::SetUp() {
     deleteKeyTree("Software\\Orvane");
     // Only the library's own uninstall entries, never other programs'.
@@ -73,16 +57,6 @@ void LibraryTest::SetUp() {
         deleteKeyTree(entryKey(id));
     }
     clearLoggedLines();
-}
-
-std::vector<std::string> LibraryTest::installedGames() {
-    OrvaneLib::TArray<OrvaneLib::TString> games;
-    getInstalledGames(games);
-    std::vector<std::string> ids;
-    for (uint32_t i = 0; i < games.getCount(); ++i) {
-        ids.push_back(games.get(i).c_str());
-    }
-    return ids;
 }
 
 }  // namespace OrvaneTest

@@ -3,6 +3,7 @@
 // that is raised fails its test as an exception.
 #pragma once
 
+#include "Common/General/TWideText.h"
 #include "lib/OrvaneLib.h"
 #include "platform/Win32Api.h"
 
@@ -16,8 +17,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace OrvaneTest {
 
@@ -32,11 +31,18 @@ inline std::string entryKey(const std::string& id) {
 // A registry value as stored: "" when missing, "sz:" and the text for REG_SZ, "dword:" and the
 // number for a four-byte REG_DWORD, "type " and the type for others.
 std::string readRaw(const std::string& keyPath, const std::string& valueName);
-bool keyExists(const std::string& keyPath);
+inline bool keyExists(const std::string& keyPath) {
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExW(
+        HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key);
+    return opened == 0 && RegCloseKey(key) == 0;
+}
 // Writes a value as another program would.
 void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text);
 void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD number);
-void deleteKeyTree(const std::string& keyPath);
+inline void deleteKeyTree(const std::string& keyPath) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get());
+}
 
 class LibraryTest : public testing::Test {
 protected:
@@ -49,7 +55,15 @@ protected:
     std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id) {
         return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(id));
     }
-    std::vector<std::string> installedGames();
+    std::vector<std::string> installedGames() {
+        OrvaneLib::TArray<OrvaneLib::TString> games;
+        getInstalledGames(games);
+        std::vector<std::string> ids;
+        for (uint32_t i = 0; i < games.getCount(); ++i) {
+            ids.push_back(games.get(i).c_str());
+        }
+        return ids;
+    }
     // How many log lines at this level were received since the test began.
     static size_t linesAt(int level) {
         const auto lines = loggedLines();

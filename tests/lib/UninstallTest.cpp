@@ -3,10 +3,6 @@
 #include "support/Wine.h"
 #include "tests/pal/ShellTestSupport.h"
 
-#include <filesystem>
-#include <string>
-#include <utility>
-
 namespace fs = std::filesystem;
 
 namespace OrvaneTest {
