@@ -161,13 +161,13 @@ TEST_P(RegistryFailure, IsLoggedAndChangesNothing) {
 }
 
 // The system call fails as the fault says; "none" injects nothing (the PAL only).
-bool writeFails(const char* call, LONG code, uint32_t type) {
+bool writeFails([[maybe_unused]] const char* call, [[maybe_unused]] LONG code, uint32_t type) {
 #ifndef _WIN32
     palInjectFault(call, code, 0, 1);
 #endif
     return !write(kKey, "A0", type);
 }
-bool deleteFails(const std::string& path, const char* call) {
+bool deleteFails(const std::string& path, [[maybe_unused]] const char* call) {
 #ifndef _WIN32
     palInjectFault(call, ERROR_ACCESS_DENIED, 0, 1);
 #endif

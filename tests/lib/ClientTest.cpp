@@ -29,8 +29,8 @@ TEST_F(Client, SettingsKeepTheirForm) {
     client->setThirdPartyFlag(7, false);
     EXPECT_EQ(readRaw(kThirdParty, "7"), "dword:0");
     EXPECT_FALSE(client->getThirdPartyFlag(7));
-    for (DWORD other : {2u, 11u}) {
-        writeRaw(kThirdParty, "3", other);
+    for (const char* other : {"2", "11"}) {
+        writeRaw(kThirdParty, "3", other, REG_DWORD);
         EXPECT_FALSE(client->getThirdPartyFlag(3));
     }
 }

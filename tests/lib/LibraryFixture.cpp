@@ -1,23 +1,7 @@
 #include "lib/LibraryFixture.h"
 
 namespace OrvaneTest {
-namespace {
-
 using OrvaneLib::TWideText;
-
-void writeData(const std::string& keyPath, const std::string& valueName, DWORD type,
-               const void* data, DWORD size) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
-              0);
-    EXPECT_EQ(RegSetValueExW(key, TWideText(valueName.c_str()).get(), 0, type,
-                             static_cast<const BYTE*>(data), size),
-              0);
-    RegCloseKey(key);
-}
-
-}  // namespace
 
 std::string readRaw(const std::string& keyPath, const std::string& valueName) {
     HKEY key = nullptr;
@@ -41,13 +25,18 @@ std::string readRaw(const std::string& keyPath, const std::string& valueName) {
     return type == 0 ? "" : "type " + std::to_string(type);
 }
 
-void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text) {
+void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text,
+              DWORD type) {
     TWideText units(text.c_str());
-    writeData(keyPath, valueName, REG_SZ, units.get(), units.byteSize());
-}
-
-void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD number) {
-    writeData(keyPath, valueName, REG_DWORD, &number, sizeof number);
+    const DWORD number = type == REG_DWORD ? std::stoul(text) : 0;
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    RegSetValueExW(key, TWideText(valueName.c_str()).get(), 0, type,
+                   type == REG_DWORD ? reinterpret_cast<const BYTE*>(&number)
+                                     : reinterpret_cast<const BYTE*>(units.get()),
+                   type == REG_DWORD ? sizeof number : units.byteSize());
+    RegCloseKey(key);
 }
 
 void LibraryTest::SetUp() {

@@ -37,9 +37,10 @@ inline bool keyExists(const std::string& keyPath) {
         HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key);
     return opened == 0 && RegCloseKey(key) == 0;
 }
-// Writes a value as another program would.
-void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text);
-void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD number);
+// Writes a value as another program would: the text as REG_SZ, or the decimal number it holds as
+// REG_DWORD.
+void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text,
+              DWORD type = REG_SZ);
 inline void deleteKeyTree(const std::string& keyPath) {
     RegDeleteTreeW(HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get());
 }
@@ -55,8 +56,10 @@ protected:
     std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id) {
         return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(id));
     }
+    // The recorded games, which replace whatever the array held.
     std::vector<std::string> installedGames() {
         OrvaneLib::TArray<OrvaneLib::TString> games;
+        games.add(OrvaneLib::TString("stale"));
         getInstalledGames(games);
         std::vector<std::string> ids;
         for (uint32_t i = 0; i < games.getCount(); ++i) {

@@ -46,19 +46,14 @@ TEST_F(Packages, ListedFromLastToFirst) {
     EXPECT_EQ(application("7")->getPackages().getCount(), 0u);
 }
 
-TEST_F(Packages, InstalledGamesReplaceTheCallersEntries) {
+// In enumeration order.
+TEST_F(Packages, InstalledGamesAreTheRecordedOnes) {
     for (const char* id : {"b", "a"}) {
         application(id)->setTotalSize(1);
     }
-    OrvaneLib::TArray<OrvaneLib::TString> games;
-    games.add(OrvaneLib::TString("stale"));
-    getInstalledGames(games);
-    ASSERT_EQ(games.getCount(), 2u);
-    EXPECT_STREQ(games.get(0).c_str(), "a");
-    EXPECT_STREQ(games.get(1).c_str(), "b");
+    EXPECT_EQ(installedGames(), (std::vector<std::string>{"a", "b"}));
     deleteKeyTree("Software\\Orvane");
-    getInstalledGames(games);
-    EXPECT_EQ(games.getCount(), 0u);
+    EXPECT_TRUE(installedGames().empty());
 }
 
 }  // namespace

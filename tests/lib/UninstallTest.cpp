@@ -108,9 +108,8 @@ TEST_F(Uninstall, WhatIsLeftOfAGameIsRemoved) {
 }
 
 TEST_F(Uninstall, WithoutClientDirectoryNothingIsTouched) {
-    installGame("C:\\Games\\A", "C:\\Games\\A");
     deleteKeyTree("Software\\Orvane\\Client\\");
-    writeRaw(recordKey("A"), "Path", on("C:\\Games\\A"));
+    installGame("C:\\Games\\A", "C:\\Games\\A");
     EXPECT_FALSE(application("A")->uninstall(nullptr));
     EXPECT_TRUE(exists("Games/A/bin/game.exe") && exists("Client/content/userdata/A/save.dat"));
     EXPECT_EQ(linesAt(0), 1u);
