@@ -1,6 +1,5 @@
 #include "platform/Paths.h"
 
-#include "platform/Win32Api.h"
 #include "support/Wine.h"
 #include "tests/pal/ShellTestSupport.h"
 
@@ -19,8 +18,8 @@ std::string normalized(const std::string& path) {
     return text.c_str();
 }
 
-using TextCase = std::tuple<const char*, const char*>;
-class NormalizePath : public testing::TestWithParam<TextCase> {};
+using Text = std::tuple<const char*, const char*>;
+class NormalizePath : public testing::TestWithParam<Text> {};
 
 TEST_P(NormalizePath, GivesTheCanonicalForm) {
     EXPECT_EQ(normalized(std::get<0>(GetParam())), std::get<1>(GetParam()));
@@ -28,22 +27,21 @@ TEST_P(NormalizePath, GivesTheCanonicalForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, NormalizePath,
-    testing::Values(
-        TextCase{"", ""}, TextCase{"C:", "C:"}, TextCase{"C:\\", "C:/"},
-        TextCase{"\\\\?\\C:\\Games\\A\\..\\B\\.\\c.exe", "C:/Games/B/c.exe"},
-        TextCase{"C:\\x\\..\\..\\y", "C:/y"}, TextCase{"..\\a\\..\\..\\b", "../../b"},
-        TextCase{"C:\\Games\\", "C:/Games/"}, TextCase{"C:\\Games\\..\\..\\..\\x", "C:/x"},
-        TextCase{"a\\b\\\\c\\.\\d", "a/b/c/d"}, TextCase{"../x/../..", "../.."},
-        TextCase{"a/..", ""}, TextCase{"\\x\\..\\..", "/"}, TextCase{"C:..\\x", "C:../x"},
-        TextCase{"\\\\server\\share\\..\\..\\x", "\\\\server/x"},
-        TextCase{"\\\\.\\C:\\x\\..", "\\\\.\\C:/"}, TextCase{"\\\\server", "\\\\server/"},
-        // The first long-path prefix goes, wherever it is.
-        TextCase{"\\\\?\\UNC\\server\\share", "UNC/server/share"},
-        TextCase{"\\\\?\\C:\\a\\\\?\\b", "C:/a/?/b"}, TextCase{"C:\\a\\\\?\\b", "C:/ab"}));
+    testing::Values(Text{"", ""}, Text{"C:", "C:"}, Text{"C:\\", "C:/"},
+                    Text{"\\\\?\\C:\\Games\\A\\..\\B\\.\\c.exe", "C:/Games/B/c.exe"},
+                    Text{"C:\\x\\..\\..\\y", "C:/y"}, Text{"..\\a\\..\\..\\b", "../../b"},
+                    Text{"C:\\Games\\", "C:/Games/"}, Text{"C:\\Games\\..\\..\\..\\x", "C:/x"},
+                    Text{"a\\b\\\\c\\.\\d", "a/b/c/d"}, Text{"../x/../..", "../.."},
+                    Text{"a/..", ""}, Text{"\\x\\..\\..", "/"}, Text{"C:..\\x", "C:../x"},
+                    Text{"\\\\server\\share\\..\\..\\x", "\\\\server/x"},
+                    Text{"\\\\.\\C:\\x\\..", "\\\\.\\C:/"}, Text{"\\\\server", "\\\\server/"},
+                    // The first long-path prefix goes, wherever it is.
+                    Text{"\\\\?\\UNC\\server\\share", "UNC/server/share"},
+                    Text{"\\\\?\\C:\\a\\\\?\\b", "C:/a/?/b"}, Text{"C:\\a\\\\?\\b", "C:/ab"}));
 
 // Path, root (what ".." never removes), whether absolute.
-using RootCase = std::tuple<const char*, const char*, bool>;
-class PathRoot : public testing::TestWithParam<RootCase> {};
+using Root = std::tuple<const char*, const char*, bool>;
+class PathRoot : public testing::TestWithParam<Root> {};
 
 TEST_P(PathRoot, IsWhatDotDotNeverRemoves) {
     auto [path, root, absolute] = GetParam();
@@ -52,21 +50,29 @@ TEST_P(PathRoot, IsWhatDotDotNeverRemoves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PathRoot,
-                         testing::Values(RootCase{"C:\\Games\\x", "C:/", true},
-                                         RootCase{"C:/x", "C:/", true},
-                                         RootCase{"C:x", "C:", false}, RootCase{"C:", "C:", false},
-                                         RootCase{"\\x", "/", true}, RootCase{"/", "/", true},
-                                         RootCase{"x\\y", "", false}, RootCase{"", "", false},
-                                         RootCase{"\\\\server\\share\\x", "\\\\server/", true},
-                                         RootCase{"\\\\.\\C:\\x", "\\\\.\\C:/", true},
-                                         RootCase{"\\\\", "", true},
-                                         RootCase{"\\\\.\\", "", true}));
+                         testing::Values(Root{"C:\\Games\\x", "C:/", true},
+                                         Root{"C:/x", "C:/", true}, Root{"C:x", "C:", false},
+                                         Root{"C:", "C:", false}, Root{"\\x", "/", true},
+                                         Root{"/", "/", true}, Root{"x\\y", "", false},
+                                         Root{"", "", false},
+                                         Root{"\\\\server\\share\\x", "\\\\server/", true},
+                                         Root{"\\\\.\\C:\\x", "\\\\.\\C:/", true},
+                                         Root{"\\\\", "", true}, Root{"\\\\.\\", "", true}));
 
 // A temporary folder holding "Program Files". On the PAL it is drive C: and the alias of
 // "Program Files" is PROGRA~1; on Windows the folder's own path stands for C: and the system names
 // the alias.
 class PathsOnDrive : public testing::Test {
 protected:
+    // The path with its leading "C:" on the test's drive.
+    std::string on(const std::string& path) const { return OrvaneTest::onDrive(path, drive_); }
+    // The canonical form of such a path: "/" separates.
+    std::string canonical(const std::string& path) const {
+        std::string text = on(path);
+        std::replace(text.begin(), text.end(), '\\', '/');
+        return text;
+    }
+
     void SetUp() override {
         tree.folder("Program Files/Game");
 #ifdef _WIN32
@@ -76,17 +82,6 @@ protected:
         ASSERT_TRUE(length > 0 && length < MAX_PATH);
         alias_ = std::filesystem::path(alias).filename().u8string();
 #endif
-    }
-
-    // The path with its leading "C:" on the test's drive.
-    std::string on(const std::string& path) const {
-        return OrvaneTest::onDrive(path, drive_);
-    }
-    // The canonical form of such a path: "/" separates.
-    std::string canonical(const std::string& path) const {
-        std::string text = on(path);
-        std::replace(text.begin(), text.end(), '\\', '/');
-        return text;
     }
 
     OrvaneTest::TTempTree tree;
@@ -102,12 +97,10 @@ TEST_F(PathsOnDrive, NormalizeExpandsShortNamesDuringTheWalk) {
     if (OrvaneTest::runningUnderWine()) {
         GTEST_SKIP() << "Wine's 8.3 aliases (" << alias_ << ") do not end in ~ and a digit";
     }
-    for (auto [path, expected] : {
-             std::pair{"\\x\\..\\y", "C:/Program Files/y"},
-             std::pair{"\\Game\\..\\x", "C:/Program Files/x"},  // ".." cuts after the long name
-             std::pair{"\\..\\y", "C:/y"},
-             std::pair{"\\Game", "C:/Program Files/Game"},
-         }) {
+    for (auto [path, expected] :
+         {std::pair{"\\x\\..\\y", "C:/Program Files/y"},
+          std::pair{"\\Game\\..\\x", "C:/Program Files/x"},  // ".." cuts after the long name
+          std::pair{"\\..\\y", "C:/y"}, std::pair{"\\Game", "C:/Program Files/Game"}}) {
         EXPECT_EQ(normalized(on("C:\\" + alias_ + path)), canonical(expected)) << path;
     }
     EXPECT_EQ(normalized("\\\\?\\" + on("C:\\" + alias_ + "\\Game")),

