@@ -138,9 +138,9 @@ TEST_F(Registry, EmptyTextOrMissingDataChangeAndLogNothing) {
     EXPECT_TRUE(OrvaneTest::loggedLines().empty());
 }
 
-// A failing step and the line it logs: the system call that fails (on the PAL, after as many
-// successful calls as skipped) with its code, and the step with its expected result. Each starts
-// with kKey\a and kKey\b; none may change anything.
+// A failing step and the line it logs: the system call that fails ("none": no call) with its
+// code, on the PAL after as many successful calls as skipped, and the step giving its expected
+// result. Each starts with kKey\a and kKey\b; none may change anything.
 using FailureCase = std::tuple<const char*, LONG, int, std::function<bool()>, std::string, int>;
 class RegistryFailure : public Registry, public testing::WithParamInterface<FailureCase> {};
 
