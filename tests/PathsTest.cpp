@@ -1,49 +1,47 @@
 #include "platform/Paths.h"
 
-#include "platform/Win32Api.h"
 #include "support/Wine.h"
 #include "tests/pal/ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <tuple>
 
 using OrvaneLib::TString;
-using OrvaneTest::TScopedDirectory;
-using OrvaneTest::TScopedEnvironment;
-using OrvaneTest::TTempTree;
 
 namespace {
 
-using TextCase = std::tuple<const char*, const char*>;
+std::string normalized(const std::string& path) {
+    TString text(path.c_str());
+    OrvaneLib::normalizePath(text);
+    return text.c_str();
+}
 
-class NormalizePath : public testing::TestWithParam<TextCase> {};
+using Text = std::tuple<const char*, const char*>;
+class NormalizePath : public testing::TestWithParam<Text> {};
 
 TEST_P(NormalizePath, GivesTheCanonicalForm) {
-    auto [path, expected] = GetParam();
-    TString text(path);
-    OrvaneLib::normalizePath(text);
-    EXPECT_STREQ(text.c_str(), expected);
+    EXPECT_EQ(normalized(std::get<0>(GetParam())), std::get<1>(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, NormalizePath,
-    testing::Values(
-        TextCase{"", ""}, TextCase{"C:", "C:"}, TextCase{"C:\\", "C:/"},
-        TextCase{"\\\\?\\C:\\Games\\A\\..\\B\\.\\c.exe", "C:/Games/B/c.exe"},
-        TextCase{"C:\\x\\..\\..\\y", "C:/y"}, TextCase{"..\\a\\..\\..\\b", "../../b"},
-        TextCase{"C:\\Games\\", "C:/Games/"}, TextCase{"C:\\Games\\..\\..\\..\\x", "C:/x"},
-        TextCase{"a\\b\\\\c\\.\\d", "a/b/c/d"}, TextCase{"../x/../..", "../.."},
-        TextCase{"a/..", ""}, TextCase{"\\x\\..\\..", "/"}, TextCase{"C:..\\x", "C:../x"},
-        TextCase{"\\\\server\\share\\..\\..\\x", "\\\\server/x"},
-        TextCase{"\\\\.\\C:\\x\\..", "\\\\.\\C:/"}, TextCase{"\\\\server", "\\\\server/"}));
+    testing::Values(Text{"", ""}, Text{"C:", "C:"}, Text{"C:\\", "C:/"},
+                    Text{"\\\\?\\C:\\Games\\A\\..\\B\\.\\c.exe", "C:/Games/B/c.exe"},
+                    Text{"C:\\x\\..\\..\\y", "C:/y"}, Text{"..\\a\\..\\..\\b", "../../b"},
+                    Text{"C:\\Games\\", "C:/Games/"}, Text{"C:\\Games\\..\\..\\..\\x", "C:/x"},
+                    Text{"a\\b\\\\c\\.\\d", "a/b/c/d"}, Text{"../x/../..", "../.."},
+                    Text{"a/..", ""}, Text{"\\x\\..\\..", "/"}, Text{"C:..\\x", "C:../x"},
+                    Text{"\\\\server\\share\\..\\..\\x", "\\\\server/x"},
+                    Text{"\\\\.\\C:\\x\\..", "\\\\.\\C:/"}, Text{"\\\\server", "\\\\server/"},
+                    // The first long-path prefix goes, wherever it is.
+                    Text{"\\\\?\\UNC\\server\\share", "UNC/server/share"},
+                    Text{"\\\\?\\C:\\a\\\\?\\b", "C:/a/?/b"}, Text{"C:\\a\\\\?\\b", "C:/ab"}));
 
-// Path, root, whether absolute.
-using RootCase = std::tuple<const char*, const char*, bool>;
-
-class PathRoot : public testing::TestWithParam<RootCase> {};
+// Path, root (what ".." never removes), whether absolute.
+using Root = std::tuple<const char*, const char*, bool>;
+class PathRoot : public testing::TestWithParam<Root> {};
 
 TEST_P(PathRoot, IsWhatDotDotNeverRemoves) {
     auto [path, root, absolute] = GetParam();
@@ -52,82 +50,45 @@ TEST_P(PathRoot, IsWhatDotDotNeverRemoves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PathRoot,
-                         testing::Values(RootCase{"C:\\Games\\x", "C:/", true},
-                                         RootCase{"C:/x", "C:/", true},
-                                         RootCase{"C:x", "C:", false}, RootCase{"C:", "C:", false},
-                                         RootCase{"\\x", "/", true}, RootCase{"/", "/", true},
-                                         RootCase{"x\\y", "", false}, RootCase{"", "", false},
-                                         RootCase{"\\\\server\\share\\x", "\\\\server/", true},
-                                         RootCase{"\\\\.\\C:\\x", "\\\\.\\C:/", true},
-                                         RootCase{"\\\\", "", true},
-                                         RootCase{"\\\\.\\", "", true}));
-
-class StripLongPathPrefix
-    : public testing::TestWithParam<std::tuple<const char*, const char*, bool>> {};
-
-TEST_P(StripLongPathPrefix, RemovesTheFirstPrefixAnywhere) {
-    auto [path, expected, stripped] = GetParam();
-    TString text(path);
-    EXPECT_EQ(OrvaneLib::stripLongPathPrefix(text), stripped);
-    EXPECT_STREQ(text.c_str(), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, StripLongPathPrefix,
-    testing::Values(std::make_tuple("\\\\?\\UNC\\server\\share", "UNC\\server\\share", true),
-                    std::make_tuple("\\\\?\\C:\\a\\\\?\\b", "C:\\a\\\\?\\b", true),
-                    std::make_tuple("C:\\a\\\\?\\b", "C:\\ab", true),
-                    std::make_tuple("\\\\.\\C:\\a", "\\\\.\\C:\\a", false),
-                    std::make_tuple("", "", false)));
+                         testing::Values(Root{"C:\\Games\\x", "C:/", true},
+                                         Root{"C:/x", "C:/", true}, Root{"C:x", "C:", false},
+                                         Root{"C:", "C:", false}, Root{"\\x", "/", true},
+                                         Root{"/", "/", true}, Root{"x\\y", "", false},
+                                         Root{"", "", false},
+                                         Root{"\\\\server\\share\\x", "\\\\server/", true},
+                                         Root{"\\\\.\\C:\\x", "\\\\.\\C:/", true},
+                                         Root{"\\\\", "", true}, Root{"\\\\.\\", "", true}));
 
 // A temporary folder holding "Program Files". On the PAL it is drive C: and the alias of
 // "Program Files" is PROGRA~1; on Windows the folder's own path stands for C: and the system names
 // the alias.
 class PathsOnDrive : public testing::Test {
 protected:
-    void SetUp() override {
-        tree.folder("Program Files/Game");
-#ifdef _WIN32
-        drive_ = tree.root().u8string();
-        alias_ = shortName(tree.path("Program Files"));
-#endif
-    }
-
     // The path with its leading "C:" on the test's drive.
-    std::string on(const std::string& path) const {
-        return OrvaneTest::onDrive(path, drive_);
-    }
+    std::string on(const std::string& path) const { return OrvaneTest::onDrive(path, drive_); }
     // The canonical form of such a path: "/" separates.
     std::string canonical(const std::string& path) const {
         std::string text = on(path);
         std::replace(text.begin(), text.end(), '\\', '/');
         return text;
     }
-    static std::string normalized(const std::string& path) {
-        TString text(path.c_str());
-        OrvaneLib::normalizePath(text);
-        return text.c_str();
-    }
-    // "C:\" + the alias of "Program Files".
-    std::string aliased() const {
-        return "C:\\" + alias_;
+
+    void SetUp() override {
+        tree.folder("Program Files/Game");
+#ifdef _WIN32
+        drive_ = tree.root().u8string();
+        wchar_t alias[MAX_PATH];
+        const DWORD length = GetShortPathNameW(tree.path("Program Files").c_str(), alias, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH);
+        alias_ = std::filesystem::path(alias).filename().u8string();
+#endif
     }
 
-    TTempTree tree;
+    OrvaneTest::TTempTree tree;
     std::string drive_ = "C:";
     std::string alias_ = "PROGRA~1";
-
-private:
-#ifdef _WIN32
-    // The last part of the folder's 8.3 form, as the system names it.
-    static std::string shortName(const std::filesystem::path& folder) {
-        wchar_t buffer[MAX_PATH];
-        const DWORD length = GetShortPathNameW(folder.c_str(), buffer, MAX_PATH);
-        EXPECT_TRUE(length > 0 && length < MAX_PATH);
-        return std::filesystem::path(buffer).filename().u8string();
-    }
-#else
-    TScopedEnvironment driveC{"ORVANE_PAL_DRIVE_C", tree.root().string()};
+#ifndef _WIN32
+    OrvaneTest::TScopedEnvironment driveC{"ORVANE_PAL_DRIVE_C", tree.root().string()};
 #endif
 };
 
@@ -136,38 +97,29 @@ TEST_F(PathsOnDrive, NormalizeExpandsShortNamesDuringTheWalk) {
     if (OrvaneTest::runningUnderWine()) {
         GTEST_SKIP() << "Wine's 8.3 aliases (" << alias_ << ") do not end in ~ and a digit";
     }
-    for (auto [path, expected] : {
-             std::pair{"\\x\\..\\y", "C:/Program Files/y"},
-             std::pair{"\\Game\\..\\x", "C:/Program Files/x"},  // ".." cuts after the long name
-             std::pair{"\\..\\y", "C:/y"},
-         }) {
-        EXPECT_EQ(normalized(on(aliased() + path)), canonical(expected)) << path;
+    for (auto [path, expected] :
+         {std::pair{"\\x\\..\\y", "C:/Program Files/y"},
+          std::pair{"\\Game\\..\\x", "C:/Program Files/x"},  // ".." cuts after the long name
+          std::pair{"\\..\\y", "C:/y"}, std::pair{"\\Game", "C:/Program Files/Game"}}) {
+        EXPECT_EQ(normalized(on("C:\\" + alias_ + path)), canonical(expected)) << path;
     }
-    EXPECT_EQ(normalized("\\\\?\\" + on(aliased() + "\\Game")), canonical("C:/Program Files/Game"));
-}
-
-TEST_F(PathsOnDrive, ExpandShortPathNameChangesThePathOnlyOnSuccess) {
-    TString path(on(aliased() + "\\Game").c_str());
-    EXPECT_TRUE(OrvaneLib::expandShortPathName(path));
-    EXPECT_EQ(path.c_str(), on("C:\\Program Files\\Game"));
-
-    path = on("C:\\PROGRA~2").c_str();
-    EXPECT_FALSE(OrvaneLib::expandShortPathName(path));
-    EXPECT_EQ(path.c_str(), on("C:\\PROGRA~2"));
+    EXPECT_EQ(normalized("\\\\?\\" + on("C:\\" + alias_ + "\\Game")),
+              canonical("C:/Program Files/Game"));
 }
 
 TEST_F(PathsOnDrive, PathExistsForFilesAndFoldersOnly) {
     tree.file("Program Files/Game/game.exe");
-    EXPECT_TRUE(OrvaneLib::pathExists(TString(on("C:\\Program Files\\Game\\game.exe").c_str())));
-    EXPECT_TRUE(OrvaneLib::pathExists(TString(on("C:/Program Files/Game/").c_str())));
-    EXPECT_FALSE(OrvaneLib::pathExists(TString(on("C:\\Program Files\\none").c_str())));
-    EXPECT_FALSE(OrvaneLib::pathExists(TString("")));
+    for (auto [path, exists] :
+         {std::pair{"C:\\Program Files\\Game\\game.exe", true},
+          std::pair{"C:/Program Files/Game/", true}, std::pair{"C:\\Program Files\\none", false},
+          std::pair{"", false}}) {
+        EXPECT_EQ(OrvaneLib::pathExists(TString(on(path).c_str())), exists) << path;
+    }
     EXPECT_FALSE(OrvaneLib::pathExists(TString()));
 }
 
 TEST_F(PathsOnDrive, CurrentDirectoryComesBackAsUtf8) {
-    tree.folder("Jeux \xC3\xA9t\xC3\xA9");
-    TScopedDirectory inside(tree.path("Jeux \xC3\xA9t\xC3\xA9"));
+    OrvaneTest::TScopedDirectory inside(tree.folder("Jeux \xC3\xA9t\xC3\xA9"));
     EXPECT_EQ(OrvaneLib::getCurrentDirectory().c_str(), on("C:\\Jeux \xC3\xA9t\xC3\xA9"));
 }
 

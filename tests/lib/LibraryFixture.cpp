@@ -1,172 +1,49 @@
 #include "lib/LibraryFixture.h"
 
-#include "Common/General/TException.h"
-
-#include <cstring>
-
 namespace OrvaneTest {
+using OrvaneLib::TWideText;
 
-std::vector<RaisedReport> LibraryTest::raised;
-
-namespace {
-
-const char kOrvaneKey[] = "Software\\Orvane";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-std::u16string wide(const std::string& text) {
-    OrvaneLib::TString s(text.c_str());
-    OrvaneLib::TWideText w = s.toWide();
-    return std::u16string(reinterpret_cast<const char16_t*>(w.get()), w.getLength());
-}
-
-const WCHAR* w(const std::u16string& text) {
-    return reinterpret_cast<const WCHAR*>(text.c_str());
-}
-
-// Keeps every raised TException's facts and resumes, as a host that logs and carries on would.
-LONG WINAPI keepReport(EXCEPTION_POINTERS* info) {
-    if (info->ExceptionRecord->ExceptionCode != OrvaneLib::kReportedErrorCode) {
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    std::unique_ptr<OrvaneLib::TException> report(
-        reinterpret_cast<OrvaneLib::TException*>(info->ExceptionRecord->ExceptionInformation[0]));
-    LibraryTest::raised.push_back({report->category, report->severity, report->message});
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-void* handler = nullptr;
-
-}  // namespace
-
-std::string RawValue::text() const {
-    std::u16string units(reinterpret_cast<const char16_t*>(data.data()), data.size() / 2);
-    if (!units.empty() && units.back() == u'\0') {
-        units.pop_back();
-    }
-    return OrvaneLib::TString(reinterpret_cast<const OrvaneLib::TWideChar*>(units.c_str())).c_str();
-}
-
-DWORD RawValue::number() const {
-    DWORD value = 0;
-    memcpy(&value, data.data(), data.size() < 4 ? data.size() : 4);
-    return value;
-}
-
-RawValue readRawValue(const std::string& keyPath, const std::string& valueName) {
-    RawValue value;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, w(wide(keyPath)), 0, KEY_QUERY_VALUE, &key) != 0) {
-        return value;
-    }
-    std::u16string name = wide(valueName);
-    DWORD size = 0;
-    if (RegQueryValueExW(key, w(name), nullptr, &value.type, nullptr, &size) == 0) {
-        value.data.resize(size);
-        value.exists =
-            RegQueryValueExW(key, w(name), nullptr, &value.type, value.data.data(), &size) == 0;
+std::string readRaw(const std::string& keyPath, const std::string& valueName) {
+    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
+    DWORD type = 0;
+    DWORD data[256] = {};
+    DWORD size = sizeof data - 2;  // room for a terminator the data may lack
+    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, KEY_QUERY_VALUE, &key);
+    if (RegQueryValueExW(key, TWideText(valueName.c_str()).get(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(data), &size) != 0) {
+        type = 0;
     }
     RegCloseKey(key);
-    return value;
-}
-
-bool keyExists(const std::string& keyPath) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, w(wide(keyPath)), 0, KEY_READ, &key) != 0) {
-        return false;
+    if (type == REG_SZ) {
+        return std::string("sz:") +
+               OrvaneLib::TString(reinterpret_cast<const OrvaneLib::TWideChar*>(data)).c_str();
+    } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+        return "dword:" + std::to_string(data[0]);
     }
-    RegCloseKey(key);
-    return true;
+    return type == 0 ? "" : "type " + std::to_string(type);
 }
 
-namespace {
-
-void writeRaw(const std::string& keyPath, const std::string& valueName, DWORD type,
-              const void* data, DWORD size) {
+void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text,
+              DWORD type) {
+    TWideText units(text.c_str());
+    const DWORD number = type == REG_DWORD ? std::stoul(text) : 0;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, w(wide(keyPath)), 0, nullptr, 0, KEY_WRITE,
-                              nullptr, &key, nullptr),
-              0);
-    EXPECT_EQ(
-        RegSetValueExW(key, w(wide(valueName)), 0, type, static_cast<const BYTE*>(data), size), 0);
+    RegCreateKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    RegSetValueExW(key, TWideText(valueName.c_str()).get(), 0, type,
+                   type == REG_DWORD ? reinterpret_cast<const BYTE*>(&number)
+                                     : reinterpret_cast<const BYTE*>(units.get()),
+                   type == REG_DWORD ? sizeof number : units.byteSize());
     RegCloseKey(key);
-}
-
-}  // namespace
-
-void writeRawText(const std::string& keyPath, const std::string& valueName,
-                  const std::string& text) {
-    std::u16string units = wide(text);
-    writeRaw(keyPath, valueName, REG_SZ, units.c_str(),
-             static_cast<DWORD>((units.size() + 1) * sizeof(char16_t)));
-}
-
-void writeRawNumber(const std::string& keyPath, const std::string& valueName, DWORD number) {
-    writeRaw(keyPath, valueName, REG_DWORD, &number, sizeof number);
-}
-
-void deleteKeyTree(const std::string& keyPath) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, w(wide(keyPath)));
 }
 
 void LibraryTest::SetUp() {
-    deleteKeyTree(kOrvaneKey);
-    HKEY uninstall = nullptr;
-    // Only the library's own entries, never other programs'.
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, w(wide(kUninstallKey)), 0, KEY_READ, &uninstall) == 0) {
-        std::vector<std::u16string> ours;
-        WCHAR name[256];
-        for (DWORD index = 0;; ++index) {
-            DWORD size = 256;
-            if (RegEnumKeyExW(uninstall, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-                0) {
-                break;
-            }
-            std::u16string entry(reinterpret_cast<const char16_t*>(name), size);
-            if (entry.rfind(u"Orvane App ", 0) == 0) {
-                ours.push_back(entry);
-            }
-        }
-        for (const std::u16string& entry : ours) {
-            RegDeleteTreeW(uninstall, w(entry));
-        }
-        RegCloseKey(uninstall);
+    deleteKeyTree("Software\\Orvane");
+    // Only the library's own uninstall entries, never other programs'.
+    for (const char* id : {"42", "7", "A", "B", "C", "keep"}) {
+        deleteKeyTree(entryKey(id));
     }
-    raised.clear();
     clearLoggedLines();
-    handler = AddVectoredExceptionHandler(1, keepReport);
-}
-
-void LibraryTest::TearDown() {
-    RemoveVectoredExceptionHandler(handler);
-    setLogHookAction(nullptr);
-}
-
-void LibraryTest::setClientDirectory(const std::string& directory) {
-    writeRawText("Software\\Orvane\\Client\\", "", directory);
-}
-
-std::unique_ptr<OrvaneLib::ulIApplication> LibraryTest::application(const char* id) {
-    return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(OrvaneLib::TString(id)));
-}
-
-std::vector<std::string> LibraryTest::installedGames() {
-    OrvaneLib::TArray<OrvaneLib::TString> games;
-    getInstalledGames(games);
-    std::vector<std::string> ids;
-    for (uint32_t i = 0; i < games.getCount(); ++i) {
-        ids.push_back(games.get(i).c_str());
-    }
-    return ids;
-}
-
-std::vector<LogLine> LibraryTest::linesAt(int level) const {
-    std::vector<LogLine> matching;
-    for (const LogLine& line : loggedLines()) {
-        if (line.level == level) {
-            matching.push_back(line);
-        }
-    }
-    return matching;
 }
 
 }  // namespace OrvaneTest

@@ -1,8 +1,9 @@
 // Tests of the library through its exports, as the client calls them: this executable exports
-// outputLogString, handles the structured exception of code 1 with a vectored handler that
-// resumes, and starts every test from a clean record.
+// outputLogString and starts every test from a clean record. None expects a raised report: one
+// that is raised fails its test as an exception.
 #pragma once
 
+#include "Common/General/TWideText.h"
 #include "lib/OrvaneLib.h"
 #include "platform/Win32Api.h"
 
@@ -14,52 +15,64 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace OrvaneTest {
 
-// A registry value as stored.
-struct RawValue {
-    bool exists = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
+// A game's record and its uninstall entry.
+inline std::string recordKey(const std::string& id) {
+    return "Software\\Orvane\\Client\\Applications\\" + id;
+}
+inline std::string entryKey(const std::string& id) {
+    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane App " + id;
+}
 
-    std::string text() const;  // REG_SZ data as UTF-8, without the terminator
-    DWORD number() const;      // REG_DWORD data
-};
-
-RawValue readRawValue(const std::string& keyPath, const std::string& valueName);
-bool keyExists(const std::string& keyPath);
-// Writes a value as another program would.
-void writeRawText(const std::string& keyPath, const std::string& valueName,
-                  const std::string& text);
-void writeRawNumber(const std::string& keyPath, const std::string& valueName, DWORD number);
-void deleteKeyTree(const std::string& keyPath);
-
-struct RaisedReport {
-    int32_t category;
-    int32_t severity;
-    std::string message;
-};
+// A registry value as stored: "" when missing, "sz:" and the text for REG_SZ, "dword:" and the
+// number for a four-byte REG_DWORD, "type " and the type for others.
+std::string readRaw(const std::string& keyPath, const std::string& valueName);
+inline bool keyExists(const std::string& keyPath) {
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExW(
+        HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key);
+    return opened == 0 && RegCloseKey(key) == 0;
+}
+// Writes a value as another program would: the text as REG_SZ, or the decimal number it holds as
+// REG_DWORD.
+void writeRaw(const std::string& keyPath, const std::string& valueName, const std::string& text,
+              DWORD type = REG_SZ);
+inline void deleteKeyTree(const std::string& keyPath) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get());
+}
 
 class LibraryTest : public testing::Test {
-public:
-    // Reports that raised, in order.
-    static std::vector<RaisedReport> raised;
-
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // The client's installation directory as its installer records it.
-    void setClientDirectory(const std::string& directory);
-    std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id);
-    std::vector<std::string> installedGames();
-    // Log lines at this level received since the test began.
-    std::vector<LogLine> linesAt(int level) const;
+    void setClientDirectory(const std::string& directory) {
+        writeRaw("Software\\Orvane\\Client\\", "", directory);
+    }
+    std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id) {
+        return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(id));
+    }
+    // The recorded games, which replace whatever the array held.
+    std::vector<std::string> installedGames() {
+        OrvaneLib::TArray<OrvaneLib::TString> games;
+        games.add(OrvaneLib::TString("stale"));
+        getInstalledGames(games);
+        std::vector<std::string> ids;
+        for (uint32_t i = 0; i < games.getCount(); ++i) {
+            ids.push_back(games.get(i).c_str());
+        }
+        return ids;
+    }
+    // How many log lines at this level were received since the test began.
+    static size_t linesAt(int level) {
+        const auto lines = loggedLines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [level](const LogLine& line) { return line.level == level; });
+    }
 };
 
 }  // namespace OrvaneTest

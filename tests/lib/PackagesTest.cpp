@@ -3,72 +3,51 @@
 namespace OrvaneTest {
 namespace {
 
-const char kPackages[] = "Software\\Orvane\\Client\\Applications\\42\\Packages\\";
-
 using Packages = LibraryTest;
 
-std::vector<std::string> names(const OrvaneLib::TPointerArray<OrvaneLib::ulIPackage*>& packages) {
-    std::vector<std::string> result;
-    for (uint32_t i = 0; i < packages.getCount(); ++i) {
-        result.push_back(packages.get(i)->getName().c_str());
-    }
-    return result;
-}
-
+// "Version" is written before "Path": a registration without a path leaves the version.
 TEST_F(Packages, RegisterQueryAndUnregister) {
     std::unique_ptr<OrvaneLib::ulIPackage> package(application("42")->createPackage("base"));
+    EXPECT_FALSE(package->registerPackage("C:\\x", ""));
+    EXPECT_FALSE(keyExists(recordKey("42")));
+    EXPECT_FALSE(package->registerPackage("", "2"));
+    EXPECT_STREQ(package->getVersion().c_str(), "2");
     EXPECT_FALSE(package->isInstalled());
-    EXPECT_FALSE(keyExists("Software\\Orvane\\Client\\Applications\\42"));
+
     ASSERT_TRUE(package->registerPackage("C:\\Games\\42\\base", "3"));
     EXPECT_TRUE(package->isInstalled());
-    EXPECT_EQ(std::string(package->getPath().c_str()), "C:\\Games\\42\\base");
-    EXPECT_EQ(std::string(package->getVersion().c_str()), "3");
-    EXPECT_EQ(readRawValue(std::string(kPackages) + "base", "Path").type, REG_SZ);
+    EXPECT_STREQ(package->getVersion().c_str(), "3");
+    EXPECT_EQ(readRaw(recordKey("42") + "\\Packages\\base", "Path"), "sz:C:\\Games\\42\\base");
     EXPECT_TRUE(package->unregisterPackage());
     EXPECT_FALSE(package->isInstalled());
     EXPECT_TRUE(package->unregisterPackage());  // nothing left to delete
 }
 
-TEST_F(Packages, VersionIsWrittenBeforePath) {
-    std::unique_ptr<OrvaneLib::ulIPackage> package(application("42")->createPackage("base"));
-    EXPECT_FALSE(package->registerPackage("C:\\x", ""));
-    EXPECT_FALSE(keyExists(std::string(kPackages) + "base"));
-    EXPECT_FALSE(package->registerPackage("", "3"));
-    EXPECT_EQ(std::string(package->getVersion().c_str()), "3");
-    EXPECT_FALSE(package->isInstalled());
-}
-
-TEST_F(Packages, ListedInReverseEnumerationOrder) {
+// Listed in reverse enumeration order; a package object outlives its application object.
+TEST_F(Packages, ListedFromLastToFirst) {
     auto game = application("42");
     for (const char* id : {"b", "c", "a"}) {
         std::unique_ptr<OrvaneLib::ulIPackage> package(game->createPackage(id));
+        game.reset();
         ASSERT_TRUE(package->registerPackage("p", "v"));
+        game = application("42");
     }
-    EXPECT_EQ(names(game->getPackages()), (std::vector<std::string>{"c", "b", "a"}));
-    EXPECT_TRUE(application("7")->getPackages().getCount() == 0);
+    const auto packages = game->getPackages();
+    ASSERT_EQ(packages.getCount(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(packages.get(i)->getName().c_str(), std::string(1, "cba"[i]));
+    }
+    EXPECT_EQ(application("7")->getPackages().getCount(), 0u);
 }
 
-TEST_F(Packages, PackageOutlivesItsApplicationObject) {
-    auto game = application("42");
-    std::unique_ptr<OrvaneLib::ulIPackage> package(game->createPackage("base"));
-    game.reset();
-    EXPECT_TRUE(package->registerPackage("p", "v"));
-    EXPECT_EQ(names(application("42")->getPackages()), std::vector<std::string>{"base"});
-}
-
-TEST_F(Packages, InstalledGamesReplaceTheCallersEntries) {
+// In enumeration order.
+TEST_F(Packages, InstalledGamesAreTheRecordedOnes) {
     for (const char* id : {"b", "a"}) {
         application(id)->setTotalSize(1);
     }
-    OrvaneLib::TArray<OrvaneLib::TString> games;
-    games.add(OrvaneLib::TString("stale"));
-    getInstalledGames(games);
-    ASSERT_EQ(games.getCount(), 2u);
-    EXPECT_STREQ(games.get(0).c_str(), "a");
-    EXPECT_STREQ(games.get(1).c_str(), "b");
+    EXPECT_EQ(installedGames(), (std::vector<std::string>{"a", "b"}));
     deleteKeyTree("Software\\Orvane");
-    getInstalledGames(games);
-    EXPECT_EQ(games.getCount(), 0u);
+    EXPECT_TRUE(installedGames().empty());
 }
 
 }  // namespace

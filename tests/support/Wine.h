@@ -26,17 +26,14 @@ constexpr const char* kStubShellReason =
 // the Shell fails. The PAL's never is.
 inline bool fileOperationIsStub() {
 #ifdef _WIN32
-    struct TRelease {
-        void operator()(IUnknown* object) const { object->Release(); }
-    };
     const HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IFileOperation* created = nullptr;
-    bool stub = false;
-    if (SUCCEEDED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_IFileOperation,
-                                   reinterpret_cast<void**>(&created)))) {
-        std::unique_ptr<IFileOperation, TRelease> operation(created);
-        stub = operation->SetOperationFlags(FOF_NO_UI) == E_NOTIMPL;
-    }
+    CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_IFileOperation,
+                     reinterpret_cast<void**>(&created));
+    const auto release = [](IUnknown* object) { object->Release(); };
+    std::unique_ptr<IFileOperation, decltype(release)> operation(created, release);
+    const bool stub = operation && operation->SetOperationFlags(FOF_NO_UI) == E_NOTIMPL;
+    operation.reset();
     if (SUCCEEDED(initialized)) {
         CoUninitialize();
     }
