@@ -1,5 +1,9 @@
 #include "lib/LibraryFixture.h"
 
+#include "Common/General/TException.h"
+
+#include <vector>
+
 namespace OrvaneTest {
 using OrvaneLib::TWideText;
 
@@ -37,13 +41,50 @@ void writeRaw(const std::string& keyPath, const std::string& valueName, const st
     RegCloseKey(key);
 }
 
+namespace {
+
+// Keeps a severe report's record and resumes, as a host that logs and carries on would; the test
+// then fails with the report's message instead of ending the process.
+LONG WINAPI keepReport(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != OrvaneLib::kReportedErrorCode) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    std::unique_ptr<OrvaneLib::TException> report(
+        reinterpret_cast<OrvaneLib::TException*>(record->ExceptionInformation[0]));
+    ADD_FAILURE() << "severe report raised: " << report->message;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
+
 void LibraryTest::SetUp() {
     deleteKeyTree("Software\\Orvane");
-    // Only the library's own uninstall entries, never other programs'.
-    for (const char* id : {"42", "7", "A", "B", "C", "keep"}) {
-        deleteKeyTree(entryKey(id));
+    // The library's own uninstall entries, never other programs'.
+    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(uninstall.c_str()).get(), 0, KEY_READ, &key) ==
+        0) {
+        std::vector<std::string> ours;
+        WCHAR name[256];
+        DWORD size = 256;
+        for (DWORD i = 0;
+             RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == 0;
+             ++i, size = 256) {
+            std::string entry = OrvaneLib::TString(name).c_str();
+            if (entry.rfind("Orvane App ", 0) == 0) {
+                ours.push_back(uninstall + "\\" + entry);
+            }
+        }
+        RegCloseKey(key);
+        std::for_each(ours.begin(), ours.end(), deleteKeyTree);
     }
     clearLoggedLines();
+    handler_ = AddVectoredExceptionHandler(1, keepReport);
+}
+
+void LibraryTest::TearDown() {
+    RemoveVectoredExceptionHandler(handler_);
 }
 
 }  // namespace OrvaneTest

@@ -1,6 +1,6 @@
 // Tests of the library through its exports, as the client calls them: this executable exports
-// outputLogString and starts every test from a clean record. None expects a raised report: one
-// that is raised fails its test as an exception.
+// outputLogString, handles the structured exception of code 1 with a vectored handler (no test
+// expects one: a raised report fails the test), and starts every test from a clean record.
 #pragma once
 
 #include "Common/General/TWideText.h"
@@ -48,6 +48,7 @@ inline void deleteKeyTree(const std::string& keyPath) {
 class LibraryTest : public testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override;
 
     // The client's installation directory as its installer records it.
     void setClientDirectory(const std::string& directory) {
@@ -73,6 +74,9 @@ protected:
         return std::count_if(lines.begin(), lines.end(),
                              [level](const LogLine& line) { return line.level == level; });
     }
+
+private:
+    void* handler_ = nullptr;
 };
 
 }  // namespace OrvaneTest
