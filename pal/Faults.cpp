@@ -24,11 +24,11 @@ struct FaultTable {
     FaultTable() { parseEnvironment(getenv("ORVANE_PAL_FAULTS")); }
 
     // "Function=result[@skip][*count]", comma-separated; a malformed entry is ignored.
-    void parseEnvironment(const char* spec) {
-        if (spec == nullptr) {
+    void parseEnvironment(const char* entries) {
+        if (entries == nullptr) {
             return;
         }
-        std::string all(spec);
+        std::string all(entries);
         size_t start = 0;
         while (start <= all.size()) {
             size_t end = all.find(',', start);
