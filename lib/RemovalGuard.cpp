@@ -21,26 +21,6 @@ bool isVolumeRoot(const TString& canonical) {
     return networkShare && !canonical.findChar('/', position, true);
 }
 
-// Whether any other recorded game has its "Path" or "InstallPath" at or below folder.
-bool holdsAnotherGame(const TString& folder, const TString& applicationId) {
-    TArray<TString> games = getRegistrySubkeys(kApplicationsKey);
-    for (uint32_t i = 0; i < games.getCount(); ++i) {
-        TString other = games.get(i);
-        if (other.compare(applicationId, false) == 0) {
-            continue;
-        }
-        TString key = applicationKey(other);
-        for (const char* valueName : {"Path", "InstallPath"}) {
-            TString otherFolder = readRegistryValue(key, valueName, REG_SZ);
-            if (isAbsolutePath(otherFolder) &&
-                isSameOrInside(canonicalFolder(otherFolder), folder)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 TString canonicalFolder(const TString& path) {
@@ -65,8 +45,12 @@ bool isSameOrInside(const TString& inner, const TString& outer) {
            inner.c_str()[length] == '/';
 }
 
-TString whyFolderIsProtected(const TString& folder, const TString& clientDirectory,
-                             const TString& applicationId) {
+TRemovalGuard::TRemovalGuard(const TString& clientDirectory, const TString& applicationId)
+    : applicationId(applicationId),
+      clientFolder(canonicalFolder(clientDirectory)),
+      userDataFolder(canonicalFolder(clientDirectory + TString("/content/userdata"))) {}
+
+TString TRemovalGuard::whyProtected(const TString& folder) {
     if (!isAbsolutePath(folder)) {
         return ORVANE_TEXT("it is not an absolute path");
     }
@@ -74,17 +58,41 @@ TString whyFolderIsProtected(const TString& folder, const TString& clientDirecto
     if (isVolumeRoot(canonical)) {
         return ORVANE_TEXT("it is the root of a volume");
     }
-    if (isSameOrInside(canonicalFolder(clientDirectory), canonical)) {
+    if (isSameOrInside(clientFolder, canonical)) {
         return ORVANE_TEXT("it holds the client");
     }
-    TString userData = canonicalFolder(clientDirectory + TString("/content/userdata"));
-    if (isSameOrInside(userData, canonical)) {
+    if (isSameOrInside(userDataFolder, canonical)) {
         return ORVANE_TEXT("it holds the user data of every game");
     }
-    if (holdsAnotherGame(canonical, applicationId)) {
-        return ORVANE_TEXT("it holds another installed game");
+    const TArray<TString>& others = otherGameFolders();
+    for (uint32_t i = 0; i < others.getCount(); ++i) {
+        if (isSameOrInside(others.get(i), canonical)) {
+            return ORVANE_TEXT("it holds another installed game");
+        }
     }
     return TString();
+}
+
+const TArray<TString>& TRemovalGuard::otherGameFolders() {
+    if (otherFoldersRead) {
+        return otherFolders;
+    }
+    otherFoldersRead = true;
+    TArray<TString> games = getRegistrySubkeys(kApplicationsKey);
+    for (uint32_t i = 0; i < games.getCount(); ++i) {
+        TString other = games.get(i);
+        if (other.compare(applicationId, false) == 0) {
+            continue;
+        }
+        TString key = applicationKey(other);
+        for (const char* valueName : {"Path", "InstallPath"}) {
+            TString folder = readRegistryValue(key, valueName, REG_SZ);
+            if (isAbsolutePath(folder)) {
+                otherFolders.add(canonicalFolder(folder));
+            }
+        }
+    }
+    return otherFolders;
 }
 
 }  // namespace OrvaneLib

@@ -4,6 +4,7 @@
 // libraries and home folders.
 #pragma once
 
+#include "Common/General/TArray.h"
 #include "Common/General/TString.h"
 
 namespace OrvaneLib {
@@ -16,8 +17,23 @@ TString canonicalFolder(const TString& path);
 // Windows compares paths).
 bool isSameOrInside(const TString& inner, const TString& outer);
 
-// Empty when folder may be deleted for applicationId; otherwise why not.
-TString whyFolderIsProtected(const TString& folder, const TString& clientDirectory,
-                             const TString& applicationId);
+// Judges the recorded folders of one application before its removal.
+class TRemovalGuard {
+public:
+    TRemovalGuard(const TString& clientDirectory, const TString& applicationId);
+
+    // Empty when folder may be deleted; otherwise why not.
+    TString whyProtected(const TString& folder);
+
+private:
+    // The canonical "Path" and "InstallPath" of every other recorded game, read on first need.
+    const TArray<TString>& otherGameFolders();
+
+    const TString applicationId;
+    const TString clientFolder;
+    const TString userDataFolder;
+    TArray<TString> otherFolders;
+    bool otherFoldersRead = false;
+};
 
 }  // namespace OrvaneLib

@@ -38,11 +38,12 @@ constexpr auto kFolderProtected =
 // it.
 bool acceptFolders(const TString& path, const TString& installPath, const TString& clientDirectory,
                    const TString& applicationId) {
+    TRemovalGuard guard(clientDirectory, applicationId);
     for (const TString* folder : {&path, &installPath}) {
         if (folder->isEmpty()) {
             continue;
         }
-        TString reason = whyFolderIsProtected(*folder, clientDirectory, applicationId);
+        TString reason = guard.whyProtected(*folder);
         if (reason.isEmpty()) {
             continue;
         }
