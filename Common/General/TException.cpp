@@ -95,7 +95,7 @@ void reportError(const char* message, const char* detail, int32_t category, int3
     TString logText(message != nullptr ? message : "");
     logText += '\n';
     if (log) {
-        log->write(logText.c_str(), file, line, severity >= 2 ? 1 : 2);
+        log->write(logText.c_str(), file, line, severity >= 2 ? kLogError : kLogWarning);
     }
 
     // Read after the write, as a sink may run long; without a log system the library's own mode.
