@@ -13,6 +13,12 @@ constexpr char kPackagesSuffix[] = "\\Packages\\";
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr char kUninstallEntryPrefix[] = "Orvane App ";
 
+// Values of an application's record that more than one operation reads; a package's record uses
+// "Path" and "Version" too.
+constexpr char kPathValue[] = "Path";
+constexpr char kInstallPathValue[] = "InstallPath";
+constexpr char kVersionValue[] = "Version";
+
 // The client's installation directory: the default value of kClientKey, written by the client's
 // installer, never by the library.
 constexpr char kClientDirectoryValue[] = "";

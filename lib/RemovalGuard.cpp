@@ -85,7 +85,7 @@ const TArray<TString>& TRemovalGuard::otherGameFolders() {
             continue;
         }
         TString key = applicationKey(other);
-        for (const char* valueName : {"Path", "InstallPath"}) {
+        for (const char* valueName : {kPathValue, kInstallPathValue}) {
             TString folder = readRegistryValue(key, valueName, REG_SZ);
             if (isAbsolutePath(folder)) {
                 otherFolders.add(canonicalFolder(folder));

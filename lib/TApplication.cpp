@@ -9,9 +9,6 @@ namespace OrvaneLib {
 
 namespace {
 
-constexpr char kPath[] = "Path";
-constexpr char kInstallPath[] = "InstallPath";
-constexpr char kVersion[] = "Version";
 constexpr char kTotalSize[] = "TotalSize";
 constexpr char kInstallSize[] = "InstallSize";
 constexpr char kCompatibilityFlags[] = "CompatibilityFlags";
@@ -42,9 +39,9 @@ bool TApplication::registerApplication(const TString& path, const TString& insta
     };
     const TString one("1");
     const Write writes[] = {
-        {record, kPath, path, REG_SZ},
-        {record, kInstallPath, installPath, REG_SZ},
-        {record, kVersion, version, REG_SZ},
+        {record, kPathValue, path, REG_SZ},
+        {record, kInstallPathValue, installPath, REG_SZ},
+        {record, kVersionValue, version, REG_SZ},
         {entry, kDisplayName, displayName, REG_SZ},
         {entry, "DisplayVersion", version, REG_SZ},
         {entry, "DisplayIcon", displayIcon, REG_SZ},
@@ -68,15 +65,15 @@ bool TApplication::isInstalled() const {
 }
 
 TString TApplication::getPath() const {
-    return readRecord(kPath, REG_SZ);
+    return readRecord(kPathValue, REG_SZ);
 }
 
 TString TApplication::getInstallPath() const {
-    return readRecord(kInstallPath, REG_SZ);
+    return readRecord(kInstallPathValue, REG_SZ);
 }
 
 TString TApplication::getVersion() const {
-    return readRecord(kVersion, REG_SZ);
+    return readRecord(kVersionValue, REG_SZ);
 }
 
 TString TApplication::getDisplayName() const {

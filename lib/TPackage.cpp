@@ -12,8 +12,8 @@ bool TPackage::registerPackage(const TString& path, const TString& version) {
     }
     TString key = packageKey(applicationId, packageId);
     // "Version" first: a package whose "Path" is written counts as installed.
-    return writeRegistryValue(key.c_str(), "Version", version.c_str(), REG_SZ) &&
-           writeRegistryValue(key.c_str(), "Path", path.c_str(), REG_SZ);
+    return writeRegistryValue(key.c_str(), kVersionValue, version.c_str(), REG_SZ) &&
+           writeRegistryValue(key.c_str(), kPathValue, path.c_str(), REG_SZ);
 }
 
 bool TPackage::isInstalled() const {
@@ -21,11 +21,11 @@ bool TPackage::isInstalled() const {
 }
 
 TString TPackage::getPath() const {
-    return readRecord("Path");
+    return readRecord(kPathValue);
 }
 
 TString TPackage::getVersion() const {
-    return readRecord("Version");
+    return readRecord(kVersionValue);
 }
 
 bool TPackage::unregisterPackage() {
