@@ -28,11 +28,10 @@ install(TARGETS ${orvane_exported} EXPORT OrvaneTargets
 install(FILES lib/OrvaneLib.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lib)
 install(DIRECTORY Common/General/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Common/General
     FILES_MATCHING PATTERN "*.h")
-install(FILES platform/Win32Api.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/platform)
+install(FILES win32/Win32Api.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/win32)
 if(NOT WIN32)
-    install(FILES pal/Win32Api.h pal/WinTypes.h pal/WinKernel.h pal/WinRegistry.h pal/WinFiles.h
-                  pal/WinShell.h pal/PalTesting.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pal)
+    install(DIRECTORY pal/inc/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pal/inc
+        FILES_MATCHING PATTERN "*.h")
 endif()
 
 set(orvane_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Orvane)

@@ -5,7 +5,7 @@
 #include "lib/TApplication.h"
 #include "lib/TClient.h"
 #include "platform/Registry.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #include "platform/Paths.h"
 
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstring>
 #include <vector>

@@ -4,7 +4,7 @@
 
 #include "Common/General/TArray.h"
 #include "Common/General/TString.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstdint>
 #include <functional>

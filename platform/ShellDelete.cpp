@@ -3,8 +3,8 @@
 #include "Common/General/ScrambledText.h"
 #include "Common/General/TException.h"
 #include "platform/Paths.h"
-#include "platform/Win32Api.h"
 #include "platform/Win32FileOpProgSink.h"
+#include "win32/Win32Api.h"
 
 #include <utility>
 #include <vector>

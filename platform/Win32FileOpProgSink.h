@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Common/General/ProgressCallback.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <atomic>
 #include <cstdint>

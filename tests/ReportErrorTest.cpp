@@ -1,6 +1,6 @@
 #include "Common/General/TException.h"
 #include "Common/General/TLogSystem.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include "support/LogHook.h"
 #include "support/RaisedReports.h"

@@ -1,5 +1,5 @@
 #include "Common/General/ScrambledText.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 

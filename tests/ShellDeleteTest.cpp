@@ -7,7 +7,7 @@
 #include "tests/pal/ShellTestSupport.h"
 
 #ifndef _WIN32
-#include "pal/PalTesting.h"
+#include "pal/inc/PalTesting.h"
 #endif
 
 #include <gtest/gtest.h>

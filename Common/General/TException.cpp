@@ -3,7 +3,7 @@
 #include "Common/General/Heap.h"
 #include "Common/General/TLogSystem.h"
 #include "Common/General/TString.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstring>
 

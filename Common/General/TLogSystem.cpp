@@ -2,7 +2,7 @@
 
 #include "Common/General/ScrambledText.h"
 #include "Common/General/TException.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 namespace OrvaneLib {
 

@@ -1,7 +1,7 @@
 #include "Common/General/TString.h"
 
 #include "Common/General/Heap.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstdio>
 #include <cstring>

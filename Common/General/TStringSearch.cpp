@@ -1,6 +1,6 @@
 #include "Common/General/TString.h"
 
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstdlib>
 #include <cstring>

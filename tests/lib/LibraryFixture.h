@@ -5,12 +5,12 @@
 
 #include "Common/General/TWideText.h"
 #include "lib/OrvaneLib.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include "support/LogHook.h"
 
 #ifndef _WIN32
-#include "pal/PalTesting.h"
+#include "pal/inc/PalTesting.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The hive behind the PAL's registry: several processes sharing it, durability when a writer is
 // killed, damaged or read-only files, and what only the PAL refuses. Each case
 // that needs a hive file of its own runs in forked children.
-#include "platform/Win32Api.h"
 #include "tests/pal/ShellTestSupport.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 // What only the stand-in for kernel32 promises: the exception that takes the place of an unwind,
 // and refusals that Windows documents but not every imitation of it makes.
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 

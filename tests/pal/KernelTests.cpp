@@ -1,7 +1,7 @@
 // kernel32 as the library uses it. Only the Windows API is used here, so that these tests also run
 // against the system's own kernel32.
-#include "platform/Win32Api.h"
 #include "support/LogHook.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The registry functions as Windows defines them, through the Windows API alone, so that the same
 // file runs against the PAL and against a real registry. Everything happens below
 // HKCU\Software\OrvaneTest, which each test starts and ends without.
-#include "platform/Win32Api.h"
 #include "support/Wine.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 

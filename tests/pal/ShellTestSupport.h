@@ -2,7 +2,7 @@
 // functions, on the PAL and on Windows.
 #pragma once
 
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "Common/General/TException.h"
 #include "Common/General/TLogSystem.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include "support/AllocationCounter.h"
 

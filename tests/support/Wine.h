@@ -3,7 +3,7 @@
 // the PAL follows) and leave out only those checks under Wine.
 #pragma once
 
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <memory>
 

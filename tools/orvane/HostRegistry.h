@@ -3,7 +3,7 @@
 // relative to HKEY_CURRENT_USER; texts are UTF-8.
 #pragma once
 
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "tools/orvane/ReportHandler.h"
 
 #include "Common/General/TException.h"
-#include "platform/Win32Api.h"
+#include "win32/Win32Api.h"
 
 #include <cstdio>
 #include <cstdlib>

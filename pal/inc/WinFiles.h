@@ -1,0 +1,76 @@
+// kernel32 file functions over POSIX, with drive-letter paths mapped to folders.
+//
+// How a Windows path reaches the file system here (every function below, and the Shell's items,
+// follow this one rule):
+// - "\" and "/" both separate components; runs of separators count as one.
+// - The long-path prefix "\\?\" may stand in front of any path; "\\?\UNC\" starts a UNC path.
+// - "X:\rest" names `rest` below the folder that the environment variable ORVANE_PAL_DRIVE_X
+//   names (X upper-cased, so "c:" is C:). The variable is read at each call and must hold an
+//   absolute path. Z: stands for "/" while ORVANE_PAL_DRIVE_Z is unset; any other drive without
+//   its variable does not exist (ERROR_PATH_NOT_FOUND).
+// - "X:rest" (no separator after the colon) is relative to the current directory when that lies
+//   on X:, else to the root of X:, as Windows keeps a current directory per drive.
+// - A path that begins with a single separator ("/tmp/x" or "\tmp\x") is a POSIX absolute path.
+// - A path that begins with two separators is a UNC or device path ("\\server\share",
+//   "\\.\C:"): none exists here (ERROR_BAD_NETPATH).
+// - Any other path is relative to the current directory (GetCurrentDirectoryW).
+// - "." and ".." are resolved in the text before the file system sees the path, as Windows
+//   does, so a missing folder before ".." does not matter, and ".." never climbs above the
+//   drive's folder (or "/"): "C:\..\x" is C:\x.
+// - Names compare as the file system compares them, that is case-sensitively.
+// - A component that is not valid UTF-16 (an unpaired surrogate) makes the path invalid
+//   (ERROR_INVALID_NAME).
+#pragma once
+
+#include "pal/inc/WinTypes.h"
+
+#define ERROR_BAD_NETPATH 53L
+#define ERROR_BUSY 170L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_DISK_FULL 112L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
+
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel };
+
+struct WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+};
+typedef WIN32_FILE_ATTRIBUTE_DATA* LPWIN32_FILE_ATTRIBUTE_DATA;
+
+// Attributes of the object at the path itself; a symbolic link is not followed and shows
+// FILE_ATTRIBUTE_REPARSE_POINT (with FILE_ATTRIBUTE_DIRECTORY when it points to a folder, as a
+// Windows directory link does). FILE_ATTRIBUTE_READONLY stands for a missing owner write
+// permission; FILE_ATTRIBUTE_NORMAL is reported when no other attribute applies. Sizes are those
+// of regular files (0 for folders and links). The creation time is the birth time where the
+// file system keeps one, else the time of the last status change.
+// Failure: FALSE with last error ERROR_FILE_NOT_FOUND when the folder exists but not the name,
+// ERROR_PATH_NOT_FOUND when a folder on the way is missing.
+PAL_API BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS infoLevelId,
+                                         LPVOID fileInformation);
+
+// Expands short (8.3) components to their long names. Folders here have no real 8.3 aliases,
+// so a component of the form BASE~N or BASE~N.EXT (BASE 1 to 6 characters, BASE~N at most 8,
+// EXT 1 to 3 characters, compared without case) that does not exist under its own name stands
+// for the N-th entry of its folder, entries sorted by name in code point order, among those
+// whose upper-cased base name (before the last dot) without spaces and dots begins with BASE and
+// whose upper-cased extension begins with EXT. Every other component is kept as written, as are
+// the separators and any "\\?\" prefix; every component must exist.
+// Returns the length without the terminator; when `bufferLength` is too small (0 to measure),
+// the size needed including the terminator, leaving the buffer alone. Failure: 0 with last error
+// ERROR_FILE_NOT_FOUND for the first missing component (its folder was found, as the components
+// are looked up one after the other), ERROR_PATH_NOT_FOUND for a drive that does not exist.
+PAL_API DWORD WINAPI GetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD bufferLength);
+
+// The process's current directory as a Windows path: under the mapped drive whose folder holds
+// it (the deepest such folder; on equal folders the first letter), else as a POSIX absolute path
+// with "\" separators ("\srv\x"). Either form maps back to the same folder. A drive root ends in
+// "\" ("C:\"), other folders do not. Return values as Windows gives them: the length without the
+// terminator, or the size needed including the terminator when the buffer is too small.
+PAL_API DWORD WINAPI GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);

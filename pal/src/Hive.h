@@ -1,0 +1,69 @@
+// The registry hive of the current user: one SQLite connection per process, guarded by a mutex,
+// and one transaction per registry function.
+//
+// The file is in WAL mode with synchronous=FULL: a commit returns only after the log is on disk,
+// so neither a killed process nor a crash of the system loses a change that was reported done
+// (NORMAL would survive a killed process but could lose the last commits on a power cut).
+// Writers take the write lock at the start of their transaction (BEGIN IMMEDIATE), so two
+// processes never interleave, and wait up to ten seconds for one another. The log and index files
+// stay beside the hive when it is closed, so that a hive in a folder this process may not write
+// can still be read.
+//
+// A forked child never uses its parent's connection: the connection to a file is closed before
+// fork() and each process opens its own again; a child that inherits one anyway (from a raw
+// clone) leaves it alone. A child of a process with a private in-memory hive starts an empty one.
+#pragma once
+
+#include "pal/inc/WinTypes.h"
+#include "pal/src/KeyStore.h"
+#include "pal/src/SqlStatement.h"
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace OrvaneLib::Pal {
+
+// Where the hive is: ORVANE_PAL_HIVE, else $XDG_DATA_HOME/orvane/HKCU.sqlite3, else
+// ~/.local/share/orvane/HKCU.sqlite3. Empty when there is no home folder to put it in.
+std::string hivePath();
+
+class THive {
+public:
+    typedef std::function<LONG(TKeyStore&)> TWork;
+
+    static THive& instance();
+
+    // Runs `work` in one transaction, committed when it returns ERROR_SUCCESS and rolled back
+    // otherwise. The result is that of `work`, or the code of a failure of the hive.
+    LONG read(const TWork& work) { return transact(false, work); }
+    LONG write(const TWork& work) { return transact(true, work); }
+
+private:
+    THive();
+    LONG transact(bool write, const TWork& work);
+    LONG open();
+    LONG failure(int sqliteCode);
+    void close();
+    void leaveInherited();
+
+    static void beforeFork();
+    static void afterForkInParent();
+    static void afterForkInChild();
+    static void atExit();
+
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<TStatementCache> statements_;
+    pid_t owner_ = 0;
+    bool inMemory_ = false;
+    bool readOnly_ = false;
+};
+
+// The Win32 code for a SQLite result code.
+LONG win32FromSqlite(int sqliteCode);
+
+}  // namespace OrvaneLib::Pal

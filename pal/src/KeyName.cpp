@@ -1,0 +1,44 @@
+#include "pal/src/KeyName.h"
+
+namespace OrvaneLib::Pal {
+
+std::string foldedName(const std::u16string& name) {
+    std::string folded;
+    folded.reserve(name.size() * 2);
+    for (char16_t unit : name) {
+        WCHAR upper = upcaseUnit(unit);
+        folded.push_back(static_cast<char>(upper >> 8));
+        folded.push_back(static_cast<char>(upper & 0xFF));
+    }
+    return folded;
+}
+
+std::u16string textOf(LPCWSTR text) {
+    return text == nullptr ? std::u16string() : text;
+}
+
+LONG splitKeyPath(LPCWSTR path, std::vector<std::u16string>& names) {
+    names.clear();
+    if (path == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (*path == u'\\') {
+        return ERROR_BAD_PATHNAME;
+    }
+    for (LPCWSTR cursor = path; *cursor != u'\0';) {
+        LPCWSTR end = cursor;
+        while (*end != u'\0' && *end != u'\\') {
+            ++end;
+        }
+        if (end != cursor) {
+            if (static_cast<size_t>(end - cursor) > maxKeyNameLength) {
+                return ERROR_INVALID_PARAMETER;
+            }
+            names.emplace_back(cursor, end);
+        }
+        cursor = *end == u'\\' ? end + 1 : end;
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace OrvaneLib::Pal
