@@ -20,6 +20,8 @@
 // - Names compare as the file system compares them, that is case-sensitively.
 // - A component that is not valid UTF-16 (an unpaired surrogate) makes the path invalid
 //   (ERROR_INVALID_NAME).
+// - A name read from the file system that is not valid UTF-8 comes back with one U+FFFD for each
+//   malformed piece, as MultiByteToWideChar cuts them; that text names no file.
 #pragma once
 
 #include "pal/inc/WinTypes.h"

@@ -4,6 +4,7 @@
 #include "pal/src/Faults.h"
 #include "pal/src/Folders.h"
 #include "pal/src/PathMapping.h"
+#include "pal/src/Utf.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
 #include "pal/src/PathMapping.h"
 
 #include "pal/inc/WinFiles.h"
+#include "pal/src/Utf.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,82 +17,8 @@ namespace OrvaneLib::Pal {
 
 namespace {
 
-constexpr char16_t replacementCharacter = 0xFFFD;
-
 bool isSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-void appendUtf8(std::string& out, char32_t codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (codePoint >> 18));
-        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
-
-void appendUtf16(std::u16string& out, char32_t codePoint) {
-    if (codePoint < 0x10000) {
-        out += static_cast<char16_t>(codePoint);
-    } else {
-        codePoint -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
-        out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
-    }
-}
-
-// The code point of a well-formed sequence at `at`, advancing `at`; false for a malformed one.
-bool decodeUtf8(const std::string& text, size_t& at, char32_t& codePoint) {
-    struct Form {
-        unsigned char mask;
-        unsigned char value;
-        size_t length;
-        char32_t minimum;
-    };
-    static constexpr Form forms[] = {{0x80, 0x00, 1, 0},
-                                     {0xE0, 0xC0, 2, 0x80},
-                                     {0xF0, 0xE0, 3, 0x800},
-                                     {0xF8, 0xF0, 4, 0x10000}};
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const Form* form = nullptr;
-    for (const Form& candidate : forms) {
-        if ((lead & candidate.mask) == candidate.value) {
-            form = &candidate;
-            break;
-        }
-    }
-    if (form == nullptr) {
-        return false;
-    }
-    const size_t length = form->length;
-    const char32_t minimum = form->minimum;
-    codePoint = lead & static_cast<unsigned char>(~form->mask);
-    if (at + length > text.size()) {
-        return false;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80) {
-            return false;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        return false;
-    }
-    at += length;
-    return true;
 }
 
 std::string withBackslashes(std::string text) {
@@ -251,39 +178,6 @@ TMappedPath mapText(const std::string& path) {
 }
 
 }  // namespace
-
-bool utf8FromUtf16(const std::u16string& text, std::string& utf8) {
-    utf8.clear();
-    utf8.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            return false;
-        }
-        appendUtf8(utf8, unit);
-    }
-    return true;
-}
-
-std::u16string utf16FromUtf8(const std::string& utf8) {
-    std::u16string text;
-    text.reserve(utf8.size());
-    size_t at = 0;
-    while (at < utf8.size()) {
-        char32_t codePoint = 0;
-        if (decodeUtf8(utf8, at, codePoint)) {
-            appendUtf16(text, codePoint);
-        } else {
-            text += replacementCharacter;
-            ++at;
-        }
-    }
-    return text;
-}
 
 TMappedPath mapWindowsPath(const std::u16string& path) {
     std::string text;

@@ -1,5 +1,5 @@
-// Inside the PAL: Windows paths to POSIX paths by the rule documented in pal/inc/WinFiles.h, and the
-// text and error conversions that go with them.
+// Inside the PAL: Windows paths to POSIX paths by the rule documented in pal/inc/WinFiles.h, and
+// the error conversions that go with them (the text conversions are in pal/src/Utf.h).
 #pragma once
 
 #include "pal/inc/WinTypes.h"
@@ -7,11 +7,6 @@
 #include <string>
 
 namespace OrvaneLib::Pal {
-
-// UTF-16 to UTF-8; false for an unpaired surrogate.
-bool utf8FromUtf16(const std::u16string& text, std::string& utf8);
-// UTF-8 to UTF-16; each byte of a malformed sequence becomes U+FFFD.
-std::u16string utf16FromUtf8(const std::string& utf8);
 
 struct TMappedPath {
     DWORD error = ERROR_SUCCESS;  // ERROR_SUCCESS when `posix` holds the path

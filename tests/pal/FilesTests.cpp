@@ -94,4 +94,20 @@ TEST_F(FilesTest, ShortNamesExpandToTheNthMatchingEntryInSortedOrder) {
     EXPECT_EQ(u'#', buffer[0]);
 }
 
+// A name on disk that is not UTF-8 reads as MultiByteToWideChar reads it: one U+FFFD for each
+// malformed piece. That text names no file, so such a name can be listed but not opened.
+TEST_F(FilesTest, NamesThatAreNotUtf8ReadWithOneReplacementPerMalformedPiece) {
+    tree.folder("Saved\xE2\x82x");      // a sequence cut short
+    tree.folder("Saved\xED\xA0\x80y");  // an encoded surrogate: lead and first byte, then one
+    const std::u16string truncated = u"C:\\Saved\uFFFDx";
+    DWORD error = 0;
+    EXPECT_EQ(truncated, longPath(u"C:\\SAVED~1", error));
+    EXPECT_EQ(u"C:\\Saved\uFFFD\uFFFDy", longPath(u"C:\\SAVED~2", error));
+    TScopedDirectory inside(tree.path("Saved\xE2\x82x"));
+    WCHAR buffer[32] = {};
+    ASSERT_EQ(truncated.size(), GetCurrentDirectoryW(32, buffer));
+    EXPECT_EQ(truncated, std::u16string(buffer));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, attributesError(truncated));
+}
+
 }  // namespace
