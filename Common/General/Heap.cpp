@@ -82,18 +82,26 @@ THostRuntime hostRuntime() {
     return best;
 }
 
+// Through void (*)(), the generic function pointer type, as GetProcAddress knows no signatures.
+template <typename TFunction>
+TFunction procedure(HMODULE module, const char* name) {
+    return reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 THeap heapOf(const char* dll) {
     HMODULE module = GetModuleHandleA(dll);
     if (module == nullptr) {
         module = LoadLibraryA(dll);
     }
+    if (module == nullptr) {
+        return kOwnHeap;
+    }
     THeap heap = {
-        reinterpret_cast<void* (*)(size_t)>(GetProcAddress(module, "malloc")),
-        reinterpret_cast<void* (*)(void*, size_t)>(GetProcAddress(module, "realloc")),
-        reinterpret_cast<void (*)(void*)>(GetProcAddress(module, "free")),
+        procedure<void* (*)(size_t)>(module, "malloc"),
+        procedure<void* (*)(void*, size_t)>(module, "realloc"),
+        procedure<void (*)(void*)>(module, "free"),
     };
-    if (module == nullptr || heap.allocate == nullptr || heap.reallocate == nullptr ||
-        heap.release == nullptr) {
+    if (heap.allocate == nullptr || heap.reallocate == nullptr || heap.release == nullptr) {
         return kOwnHeap;
     }
     return heap;
