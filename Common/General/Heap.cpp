@@ -2,60 +2,46 @@
 
 #ifdef _WIN32
 #include "win32/Win32Api.h"
+#endif
 
 #include <cstring>
-#endif
 
 namespace OrvaneLib {
 
 namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The length of prefix when text begins with it, compared without regard to ASCII case; else 0.
+size_t prefixLength(const char* text, const char* prefix) {
+    size_t n = 0;
+    for (; prefix[n] != '\0'; ++n) {
+        if (lowerAscii(text[n]) != lowerAscii(prefix[n])) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+bool sameNoCase(const char* a, const char* b) {
+    return prefixLength(a, b) == strlen(b) && a[strlen(b)] == '\0';
+}
 
 // This library's own run time: its malloc is the one the linker binds (and tests may wrap).
 constexpr THeap kOwnHeap = {malloc, realloc, free};
 
 #ifdef _WIN32
 
-// Run-time libraries by preference: a host that imports the UCRT allocates from it, whatever
-// older run time a library of its own still imports.
-enum TRuntime { kNoRuntime, kMsvcrt, kMsvcrNN, kUcrt };
-
 #ifdef _UCRT
-constexpr TRuntime kOwnRuntime = kUcrt;
+constexpr TRuntimeLibrary kOwnRuntime = TRuntimeLibrary::ucrt;
 #else
-constexpr TRuntime kOwnRuntime = kMsvcrt;
+constexpr TRuntimeLibrary kOwnRuntime = TRuntimeLibrary::msvcrt;
 #endif
 
-bool startsWithNoCase(const char* text, const char* prefix) {
-    return _strnicmp(text, prefix, strlen(prefix)) == 0;
-}
-
-TRuntime runtimeOf(const char* dll) {
-    if (_stricmp(dll, "ucrtbase.dll") == 0 || _stricmp(dll, "ucrtbased.dll") == 0 ||
-        startsWithNoCase(dll, "api-ms-win-crt-heap-")) {
-        return kUcrt;
-    }
-    if (_stricmp(dll, "msvcrt.dll") == 0) {
-        return kMsvcrt;
-    }
-    // msvcr71.dll to msvcr120.dll, and their debug forms (msvcr120d.dll)
-    if (!startsWithNoCase(dll, "msvcr")) {
-        return kNoRuntime;
-    }
-    const char* rest = dll + 5;
-    if (*rest < '0' || *rest > '9') {
-        return kNoRuntime;
-    }
-    while (*rest >= '0' && *rest <= '9') {
-        ++rest;
-    }
-    if (*rest == 'd' || *rest == 'D') {
-        ++rest;
-    }
-    return _stricmp(rest, ".dll") == 0 ? kMsvcrNN : kNoRuntime;
-}
-
 struct THostRuntime {
-    TRuntime runtime = kNoRuntime;
+    TRuntimeLibrary runtime = TRuntimeLibrary::none;
     const char* dll = nullptr;
 };
 
@@ -74,7 +60,7 @@ THostRuntime hostRuntime() {
         reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image + imports.VirtualAddress);
     for (; descriptor->Name != 0; ++descriptor) {
         const char* dll = reinterpret_cast<const char*>(image + descriptor->Name);
-        TRuntime runtime = runtimeOf(dll);
+        TRuntimeLibrary runtime = runtimeLibraryOf(dll);
         if (runtime > best.runtime) {
             best = {runtime, dll};
         }
@@ -109,8 +95,8 @@ THeap heapOf(const char* dll) {
 
 THeap findSharedHeap() {
     THostRuntime host = hostRuntime();
-    if (host.runtime == kNoRuntime) {
-        host = {kUcrt, "ucrtbase.dll"};
+    if (host.runtime == TRuntimeLibrary::none) {
+        host = {TRuntimeLibrary::ucrt, "ucrtbase.dll"};
     }
     return host.runtime == kOwnRuntime ? kOwnHeap : heapOf(host.dll);
 }
@@ -124,6 +110,32 @@ THeap findSharedHeap() {
 #endif
 
 }  // namespace
+
+TRuntimeLibrary runtimeLibraryOf(const char* dll) {
+    if (sameNoCase(dll, "ucrtbase.dll") || sameNoCase(dll, "ucrtbased.dll") ||
+        prefixLength(dll, "api-ms-win-crt-heap-") > 0) {
+        return TRuntimeLibrary::ucrt;
+    }
+    if (sameNoCase(dll, "msvcrt.dll")) {
+        return TRuntimeLibrary::msvcrt;
+    }
+    size_t start = prefixLength(dll, "msvcr");
+    if (start == 0) {
+        return TRuntimeLibrary::none;
+    }
+    const char* rest = dll + start;
+    const char* digits = rest;
+    while (*rest >= '0' && *rest <= '9') {
+        ++rest;
+    }
+    if (rest == digits) {
+        return TRuntimeLibrary::none;
+    }
+    if (lowerAscii(*rest) == 'd') {
+        ++rest;
+    }
+    return sameNoCase(rest, ".dll") ? TRuntimeLibrary::msvcrNN : TRuntimeLibrary::none;
+}
 
 const THeap& sharedHeap() {
     static const THeap heap = findSharedHeap();

@@ -17,6 +17,15 @@ struct THeap {
     void (*release)(void* block);
 };
 
+// The C run-time libraries of Windows that a host may allocate from, by preference: a host that
+// imports the UCRT allocates from it, whatever older run time a library of its own still imports.
+enum class TRuntimeLibrary { none, msvcrt, msvcrNN, ucrt };
+
+// Which run-time library a DLL name (compared without regard to case) names: ucrtbase.dll,
+// ucrtbased.dll and the api-ms-win-crt-heap-* API sets are the UCRT; msvcr71.dll to msvcr120.dll
+// and their debug forms (msvcr120d.dll) are msvcrNN; msvcrt.dll is msvcrt.
+TRuntimeLibrary runtimeLibraryOf(const char* dllName);
+
 // On Windows the heap of the run-time library that the process's executable imports: the UCRT
 // (ucrtbase.dll or api-ms-win-crt-heap-l1-1-0.dll), else an msvcrNN.dll, else msvcrt.dll; the UCRT
 // when it imports none (a run time linked statically uses the process heap, as the UCRT does).
