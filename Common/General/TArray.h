@@ -143,6 +143,7 @@ public:
             slots = 0;
             takeStorage(other);
         }
+        checkInvariants();
         return *this;
     }
 
@@ -150,6 +151,7 @@ public:
     void setCapacity(uint32_t n) override {
         destroyDownTo(n);
         resize(n);
+        checkInvariants();
     }
     uint32_t capacity() const override { return slots; }
     void clear(bool releaseStorage) override {
@@ -157,6 +159,7 @@ public:
         if (releaseStorage) {
             setCapacity(0);
         }
+        checkInvariants();
     }
 
     // Grows to capacity() + max(slots / 2, 10) when full. When the storage cannot grow (reported),
@@ -173,7 +176,9 @@ public:
             }
         }
         new (data + count) T(element);
-        return count++;
+        ++count;
+        checkInvariants();
+        return count - 1;
     }
 
     // Grows to exactly count + n slots when needed. The elements may lie in this array's own block.
@@ -194,6 +199,7 @@ public:
             new (data + count) T(elements[i]);
             ++count;
         }
+        checkInvariants();
         return first;
     }
 
@@ -222,6 +228,7 @@ public:
         if (shrink) {
             shrinkIfSparse();
         }
+        checkInvariants();
     }
 
 #if ORVANE_NATURAL_SHAPE
@@ -260,6 +267,13 @@ protected:
     uint32_t slots = 0;
 
 private:
+    // The invariants, asserted in debug builds after every change: the elements in use fit the
+    // block, and there is a block exactly when there are slots.
+    void checkInvariants() const {
+        assert(count <= slots);
+        assert((data == nullptr) == (slots == 0));
+    }
+
     // Every removal shrinks when the array has become sparse, whatever `shrink` says.
     void removeEqual(const T& element, bool shrink) {
         uint32_t i = 0;
