@@ -5,13 +5,20 @@
 // moment of the call; objects hold only their ids. Objects from createApplication and
 // createPackage are owned by the caller and deleted through their interface; the client object is
 // never released. Severe failures raise the structured exception of code 1 carrying a TException.
+//
+// The host is built with Microsoft's C++ compiler, and the objects have the binary shape that it
+// gives these declarations (slot 0 one destructor, objects by value as it passes them), also when
+// the host or the library is built with another compiler: Common/General/BinaryShape.h says how,
+// and the ORVANE_* declarations below read, for Microsoft's compiler, as the natural ones named
+// in their comments.
 #pragma once
 
+#include "Common/General/BinaryShape.h"
+#include "Common/General/ProgressCallback.h"
 #include "Common/General/TArray.h"
 #include "Common/General/TString.h"
 
 #include <cstdint>
-#include <functional>
 
 #if defined(ORVANE_BUILDING_LIBRARY)
 #ifdef _WIN32
@@ -27,27 +34,28 @@
 
 namespace OrvaneLib {
 
-// Progress of a removal: work done so far, then total work. May be empty.
-using ProgressCallback = std::function<void(uint32_t done, uint32_t total)>;
-
 class ulIPackage {
 public:
-    virtual ~ulIPackage() = default;
+    // virtual ~ulIPackage()
+    ORVANE_INTERFACE_DESTRUCTOR(ulIPackage)
     // Writes "Version", then "Path"; false when either is empty or cannot be written.
     virtual bool registerPackage(const TString& path, const TString& version) = 0;
     // True when the package's "Path" is not empty.
     virtual bool isInstalled() const = 0;
     // The package id, valid as long as the object lives.
     virtual const TString& getName() const = 0;
-    virtual TString getPath() const = 0;
-    virtual TString getVersion() const = 0;
+    // virtual TString getPath() const
+    ORVANE_RESULT_OPERATION(TString, getPath)
+    // virtual TString getVersion() const
+    ORVANE_RESULT_OPERATION(TString, getVersion)
     // Deletes the package's record; true also when there was none.
     virtual bool unregisterPackage() = 0;
 };
 
 class ulIApplication {
 public:
-    virtual ~ulIApplication() = default;
+    // virtual ~ulIApplication()
+    ORVANE_INTERFACE_DESTRUCTOR(ulIApplication)
     // Writes the record and the Windows uninstall entry; stops with false at the first empty or
     // unwritable value.
     virtual bool registerApplication(const TString& path, const TString& installPath,
@@ -57,23 +65,26 @@ public:
     virtual bool isInstalled() const = 0;
     // Deletes the game's folder and user-data folder through the Shell, then, once they are
     // verified gone, the record and the uninstall entry. False at the first failed step, with
-    // everything after it untouched.
-    virtual bool uninstall(ProgressCallback progress) = 0;
-    virtual TString getPath() const = 0;
-    virtual TString getInstallPath() const = 0;
-    virtual TString getVersion() const = 0;
-    virtual TString getDisplayName() const = 0;
+    // everything after it untouched. An empty callable is never called.
+    // virtual bool uninstall(ProgressCallback progress)
+    ORVANE_BY_VALUE_OPERATION(bool, uninstall, ProgressCallback, progress)
+    // virtual TString getPath() const, and so on
+    ORVANE_RESULT_OPERATION(TString, getPath)
+    ORVANE_RESULT_OPERATION(TString, getInstallPath)
+    ORVANE_RESULT_OPERATION(TString, getVersion)
+    ORVANE_RESULT_OPERATION(TString, getDisplayName)
     virtual void setTotalSize(uint64_t size) = 0;
     virtual uint64_t getTotalSize() const = 0;
     virtual void setInstallSize(uint64_t size) = 0;
     virtual uint64_t getInstallSize() const = 0;
     // An empty text leaves the stored value in place.
     virtual void setCompatibilityFlags(const TString& flags) = 0;
-    virtual TString getCompatibilityFlags() const = 0;
+    ORVANE_RESULT_OPERATION(TString, getCompatibilityFlags)
     // A new package object for this application; touches no registry data.
     virtual ulIPackage* createPackage(const TString& packageId) const = 0;
     // One new package object per recorded package; the array owns them.
-    virtual TPointerArray<ulIPackage*> getPackages() const = 0;
+    // virtual TPointerArray<ulIPackage*> getPackages() const
+    ORVANE_RESULT_OPERATION(TPointerArray<ulIPackage*>, getPackages)
     // -1 when not set.
     virtual int32_t getVFSVersion() const = 0;
     virtual void setVFSVersion(int32_t version) = 0;

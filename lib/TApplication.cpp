@@ -5,6 +5,8 @@
 #include "lib/TPackage.h"
 #include "platform/Registry.h"
 
+#include <memory>
+
 namespace OrvaneLib {
 
 namespace {
@@ -59,28 +61,30 @@ bool TApplication::registerApplication(const TString& path, const TString& insta
 }
 
 bool TApplication::isInstalled() const {
-    bool hasPath = !getPath().isEmpty();
-    bool hasDisplayName = !getDisplayName().isEmpty();
+    bool hasPath = !readRecord(kPathValue, REG_SZ).isEmpty();
+    bool hasDisplayName = !readDisplayName().isEmpty();
     return hasPath || hasDisplayName;
 }
 
-TString TApplication::getPath() const {
-    return readRecord(kPathValue, REG_SZ);
+bool TApplication::uninstallPassed(TByValue<ProgressCallback>::Passed progress) {
+    TByValue<ProgressCallback>::Received received = TByValue<ProgressCallback>::receive(progress);
+    return removeGame(received.callable());
 }
 
-TString TApplication::getInstallPath() const {
-    return readRecord(kInstallPathValue, REG_SZ);
+TString* TApplication::getPathInto(TString* result) const {
+    return placeResult(result, readRecord(kPathValue, REG_SZ));
 }
 
-TString TApplication::getVersion() const {
-    return readRecord(kVersionValue, REG_SZ);
+TString* TApplication::getInstallPathInto(TString* result) const {
+    return placeResult(result, readRecord(kInstallPathValue, REG_SZ));
 }
 
-TString TApplication::getDisplayName() const {
-    if (!isUsableRecordId(applicationId)) {
-        return TString();
-    }
-    return readRegistryValue(uninstallKey(applicationId), kDisplayName, REG_SZ);
+TString* TApplication::getVersionInto(TString* result) const {
+    return placeResult(result, readRecord(kVersionValue, REG_SZ));
+}
+
+TString* TApplication::getDisplayNameInto(TString* result) const {
+    return placeResult(result, readDisplayName());
 }
 
 void TApplication::setTotalSize(uint64_t size) {
@@ -103,15 +107,20 @@ void TApplication::setCompatibilityFlags(const TString& flags) {
     writeRecord(kCompatibilityFlags, flags, REG_SZ);
 }
 
-TString TApplication::getCompatibilityFlags() const {
-    return readRecord(kCompatibilityFlags, REG_SZ);
+TString* TApplication::getCompatibilityFlagsInto(TString* result) const {
+    return placeResult(result, readRecord(kCompatibilityFlags, REG_SZ));
 }
 
 ulIPackage* TApplication::createPackage(const TString& packageId) const {
     return new TPackage(packageId, applicationId);
 }
 
-TPointerArray<ulIPackage*> TApplication::getPackages() const {
+TPointerArray<ulIPackage*>* TApplication::getPackagesInto(
+    TPointerArray<ulIPackage*>* result) const {
+    return placeResult(result, readPackages());
+}
+
+TPointerArray<ulIPackage*> TApplication::readPackages() const {
     TPointerArray<ulIPackage*> packages;
     if (!isUsableRecordId(applicationId)) {
         return packages;
@@ -120,10 +129,10 @@ TPointerArray<ulIPackage*> TApplication::getPackages() const {
     forEachRegistrySubkey(
         packagesKey(applicationId).c_str(),
         [&packages, &owner](HKEY, const TString& packageId) {
-            ulIPackage* package = new TPackage(packageId, owner);
+            std::unique_ptr<ulIPackage> package(new TPackage(packageId, owner));
             // An array that could not grow (reported) does not own the object.
-            if (packages.add(package) >= packages.getCount()) {
-                delete package;
+            if (packages.add(package.get()) < packages.getCount()) {
+                package.release();
             }
         },
         KEY_READ);
@@ -153,6 +162,13 @@ TString TApplication::readRecord(const char* valueName, uint32_t type) const {
         return TString();
     }
     return readRegistryValue(applicationKey(applicationId), valueName, type);
+}
+
+TString TApplication::readDisplayName() const {
+    if (!isUsableRecordId(applicationId)) {
+        return TString();
+    }
+    return readRegistryValue(uninstallKey(applicationId), kDisplayName, REG_SZ);
 }
 
 void TApplication::writeRecord(const char* valueName, const TString& text, uint32_t type) {

@@ -17,15 +17,15 @@ bool TPackage::registerPackage(const TString& path, const TString& version) {
 }
 
 bool TPackage::isInstalled() const {
-    return !getPath().isEmpty();
+    return !readRecord(kPathValue).isEmpty();
 }
 
-TString TPackage::getPath() const {
-    return readRecord(kPathValue);
+TString* TPackage::getPathInto(TString* result) const {
+    return placeResult(result, readRecord(kPathValue));
 }
 
-TString TPackage::getVersion() const {
-    return readRecord(kVersionValue);
+TString* TPackage::getVersionInto(TString* result) const {
+    return placeResult(result, readRecord(kVersionValue));
 }
 
 bool TPackage::unregisterPackage() {

@@ -6,16 +6,17 @@ namespace OrvaneLib {
 
 // A handle on one package's record below its application's record. It exists whether the record
 // does or not, and keeps its own copy of the application id.
-class TPackage : public ulIPackage {
+class TPackage final : public ulIPackage {
 public:
     TPackage(const TString& packageId, const TString& applicationId)
         : packageId(packageId), applicationId(applicationId) {}
+    ORVANE_DESTRUCTOR_SLOT(TPackage)
 
     bool registerPackage(const TString& path, const TString& version) override;
     bool isInstalled() const override;
     const TString& getName() const override { return packageId; }
-    TString getPath() const override;
-    TString getVersion() const override;
+    TString* getPathInto(TString* result) const override;
+    TString* getVersionInto(TString* result) const override;
     bool unregisterPackage() override;
 
 private:

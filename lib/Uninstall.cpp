@@ -59,7 +59,7 @@ bool acceptFolders(const TString& path, const TString& installPath, const TStrin
 
 }  // namespace
 
-bool TApplication::uninstall(ProgressCallback progress) {
+bool TApplication::removeGame(const ProgressCallback& progress) {
     if (!acceptRecordIds(applicationId)) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "Common/General/Heap.h"
 #include "Common/General/ScrambledText.h"
 #include "Common/General/TException.h"
 #include "Common/General/TLogSystem.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -60,19 +62,21 @@ private:
 };
 
 struct TFree {
-    void operator()(void* block) const { free(block); }
+    void operator()(void* block) const { heapFree(block); }
 };
 template <typename T>
 using THeapBlock = std::unique_ptr<T[], TFree>;
 
-// count zero-filled units from the C runtime heap; calloc checks the product for overflow, which
-// matters on the 32-bit build.
+// count zero-filled units from the shared heap (a TCharStream may adopt the block); the product is
+// checked for overflow, which matters on the 32-bit build.
 template <typename T>
 THeapBlock<T> zeroed(size_t count) {
-    void* block = calloc(std::max<size_t>(count, 1), sizeof(T));
-    if (block == nullptr) {
+    count = std::max<size_t>(count, 1);
+    if (count > SIZE_MAX / sizeof(T)) {
         throw std::bad_alloc();
     }
+    void* block = heapAllocate(count * sizeof(T));
+    memset(block, 0, count * sizeof(T));
     return THeapBlock<T>(static_cast<T*>(block));
 }
 

@@ -76,11 +76,11 @@ protected:
     void SetUp() override {
         tree.folder("Program Files/Game");
 #ifdef _WIN32
-        drive_ = tree.root().u8string();
+        drive_ = OrvaneTest::utf8(tree.root());
         wchar_t alias[MAX_PATH];
         const DWORD length = GetShortPathNameW(tree.path("Program Files").c_str(), alias, MAX_PATH);
         ASSERT_TRUE(length > 0 && length < MAX_PATH);
-        alias_ = std::filesystem::path(alias).filename().u8string();
+        alias_ = OrvaneTest::utf8(std::filesystem::path(alias).filename());
 #endif
     }
 

@@ -39,7 +39,9 @@ protected:
         }
     }
 
-    std::string at(const std::string& relative) const { return tree.path(relative).u8string(); }
+    std::string at(const std::string& relative) const {
+        return OrvaneTest::utf8(tree.path(relative));
+    }
 
     bool remove(const std::vector<std::string>& paths) {
         OrvaneLib::TArray<OrvaneLib::TString> list;

@@ -30,42 +30,109 @@ std::vector<int> ids(const TArray<TString>& array) {
     return out;
 }
 
-TEST(TArrayOfStrings, AddGrowsByHalfAndBulkAppendsExactly) {
-    TArray<TString> array;
+// An element that counts its constructions and destructions; it refers to nothing of its own, so
+// it may move bitwise as the arrays move their elements.
+struct TCounted {
+    static inline int constructed = 0;
+    static inline int copied = 0;
+    static inline int destroyed = 0;
+    static int live() { return constructed - destroyed; }
+
+    explicit TCounted(int id = 0) : id(id) { ++constructed; }
+    TCounted(const TCounted& other) : id(other.id) {
+        ++constructed;
+        ++copied;
+    }
+    TCounted& operator=(const TCounted&) = default;
+    ~TCounted() { ++destroyed; }
+    bool operator==(const TCounted& other) const { return id == other.id; }
+
+    int id;
+};
+
+// How each element kind is made from a number and read back.
+template <typename T>
+struct TElements;
+template <>
+struct TElements<TString> {
+    static TString make(int id) { return TString(id); }
+    static int id(const TString& element) { return element.toInt(); }
+};
+template <>
+struct TElements<const int*> {
+    static inline int pool[512];
+    static const int* make(int id) { return &pool[id]; }
+    static int id(const int* element) { return static_cast<int>(element - pool); }
+};
+template <>
+struct TElements<TCounted> {
+    static TCounted make(int id) { return TCounted(id); }
+    static int id(const TCounted& element) { return element.id; }
+};
+
+template <typename T>
+class TArrayOf : public ::testing::Test {
+protected:
+    using E = TElements<T>;
+
+    void SetUp() override { TCounted::constructed = TCounted::copied = TCounted::destroyed = 0; }
+    void TearDown() override {
+        EXPECT_EQ(TCounted::live(), 0) << "an element lived on or died twice";
+    }
+
+    static TArray<T> of(const std::vector<int>& numbers) {
+        TArray<T> array;
+        for (int number : numbers) {
+            array.add(E::make(number));
+        }
+        return array;
+    }
+    static std::vector<int> numbers(const TArray<T>& array) {
+        std::vector<int> out;
+        for (uint32_t i = 0; i < array.getCount(); ++i) {
+            out.push_back(E::id(array.get(i)));
+        }
+        return out;
+    }
+};
+
+using TElementKinds = ::testing::Types<TString, const int*, TCounted>;
+TYPED_TEST_SUITE(TArrayOf, TElementKinds);
+
+TYPED_TEST(TArrayOf, AddGrowsByHalfAndBulkAppendsExactly) {
+    using E = TElements<TypeParam>;
+    TArray<TypeParam> array;
     std::vector<uint32_t> capacities{0};
     for (int i = 0; i <= 225; ++i) {
         // The last is an element of the full array itself, whose block then moves.
-        i < 225 ? array.add(TString(i)) : array.add(array.getData()[3]);
+        i < 225 ? array.add(E::make(i)) : array.add(array.getData()[3]);
         if (capacities.back() != array.capacity()) {
             capacities.push_back(array.capacity());
         }
     }
     EXPECT_EQ(capacities, (std::vector<uint32_t>{0, 10, 20, 30, 45, 67, 100, 150, 225, 337}));
-    EXPECT_EQ(array.get(225).toInt(), 3);
+    EXPECT_EQ(E::id(array.get(225)), 3);
 
-    TArray<TString> bulk;
+    TArray<TypeParam> bulk;
     EXPECT_EQ(bulk.addArray(array.getData(), 2), 0u);
-    EXPECT_EQ(bulk.addAll(TArray<TString>()), 2u);
+    EXPECT_EQ(bulk.addAll(TArray<TypeParam>()), 2u);
     EXPECT_EQ(bulk.addAll(bulk), 2u);
     EXPECT_EQ(bulk.capacity(), 4u);
-    EXPECT_EQ(ids(bulk), (std::vector<int>{0, 1, 0, 1}));
+    EXPECT_EQ(this->numbers(bulk), (std::vector<int>{0, 1, 0, 1}));
 }
 
-TEST(TArrayOfStrings, RemovalSwapsInTheLastAndShrinksWhenSparseAndEqualityIsExact) {
-    TArray<TString> array = arrayOf({1, 2, 3});
+TYPED_TEST(TArrayOf, RemovalSwapsInTheLastAndShrinksWhenSparse) {
+    TArray<TypeParam> array = this->of({1, 2, 3});
     array.removeAt(0, false);
-    EXPECT_EQ(ids(array), (std::vector<int>{3, 2}));
-    array = arrayOf({2, 1, 2, 2});
-    array.removeAll(TString(2), false);
-    EXPECT_EQ(ids(array), (std::vector<int>{1}));
-    array.add(TString("Game"));
-    array.add(TString(""));
-    EXPECT_EQ(array.indexOf(TString()), 2u);  // exact, and blind to blocks
-    EXPECT_EQ(array.indexOf(TString("game")), 3u);
-    EXPECT_EQ(array.indexOf(TString("Gam")), 3u);
+    EXPECT_EQ(this->numbers(array), (std::vector<int>{3, 2}));
+    array = this->of({2, 1, 2, 2});
+    array.removeAll(TElements<TypeParam>::make(2), false);
+    EXPECT_EQ(this->numbers(array), (std::vector<int>{1}));
+    EXPECT_EQ(array.indexOf(TElements<TypeParam>::make(5)), array.getCount());
+    EXPECT_TRUE(array.contains(TElements<TypeParam>::make(1)));
 
     std::vector<int> thirty(30, 7);
-    TArray<TString> shrinking = arrayOf(thirty);
+    TArray<TypeParam> shrinking = this->of(thirty);
     std::vector<uint32_t> capacities{30};
     while (shrinking.getCount() > 0) {
         shrinking.removeAt(0, true);
@@ -75,27 +142,66 @@ TEST(TArrayOfStrings, RemovalSwapsInTheLastAndShrinksWhenSparseAndEqualityIsExac
         }
     }
     EXPECT_EQ(capacities, (std::vector<uint32_t>{30, 20, 14}));
-    TArray<TString> emptied = arrayOf(thirty);
-    emptied.removeAll(TString(7), false);  // each removal shrinks regardless
+    TArray<TypeParam> emptied = this->of(thirty);
+    emptied.removeAll(TElements<TypeParam>::make(7), false);  // each removal shrinks regardless
     EXPECT_EQ(emptied.capacity(), 14u);
 }
 
-TEST(TArrayOfStrings, ForEachCopyAndMove) {
-    TArray<TString> source;
-    source.forEach(std::function<void(TString&)>());  // nothing to call it on
-    source = arrayOf({1, 2, 3});
-    EXPECT_THROW(source.forEach(std::function<void(TString&)>()), std::bad_function_call);
-    TArray<TString> copy(source);
-    copy.forEach([](TString& e) { e = TString(e.toInt() + 1); });
-    EXPECT_EQ(ids(copy), (std::vector<int>{2, 3, 4}));
-    EXPECT_EQ(ids(source), (std::vector<int>{1, 2, 3}));
+TYPED_TEST(TArrayOf, TruncationAndClearDestroyExactlyTheDroppedElements) {
+    TArray<TypeParam> array = this->of({1, 2, 3, 4, 5});
+    array.setCapacity(2);
+    EXPECT_EQ(this->numbers(array), (std::vector<int>{1, 2}));
+    EXPECT_EQ(array.capacity(), 2u);
+    array.clear(false);
+    EXPECT_EQ(array.getCount(), 0u);
+    EXPECT_EQ(array.capacity(), 2u);
+    array.add(TElements<TypeParam>::make(9));
+    array.clear(true);
+    EXPECT_EQ(array.capacity(), 0u);
+    EXPECT_EQ(array.getData(), nullptr);
+}
+
+TYPED_TEST(TArrayOf, ForEachCopyAndMove) {
+    using TAction = typename TArray<TypeParam>::TAction;
+    TArray<TypeParam> source;
+    source.forEach(TAction());  // nothing to call it on
+    source = this->of({1, 2, 3});
+    EXPECT_THROW(source.forEach(TAction()), std::bad_function_call);
+    TArray<TypeParam> copy(source);
+    copy.forEach(
+        [](TypeParam& e) { e = TElements<TypeParam>::make(TElements<TypeParam>::id(e) + 1); });
+    EXPECT_EQ(this->numbers(copy), (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(this->numbers(source), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(copy.capacity(), 3u);
 
-    const TString* block = source.getData();
+    const TypeParam* block = source.getData();
     copy = std::move(source);
     EXPECT_EQ(copy.getData(), block);
     EXPECT_EQ(source.getData(), nullptr);
     EXPECT_EQ(source.getCount() + source.capacity(), 0u);
+}
+
+// Growth moves the elements with the block: no element is copied for it.
+TEST(TArrayOfCounted, GrowthMovesElementsBitwise) {
+    TCounted::constructed = TCounted::copied = TCounted::destroyed = 0;
+    {
+        TArray<TCounted> array;
+        const TCounted one(1);
+        for (int i = 0; i < 100; ++i) {
+            array.add(one);
+        }
+        EXPECT_EQ(TCounted::copied, 100);
+    }
+    EXPECT_EQ(TCounted::live(), 0);
+}
+
+TEST(TArrayOfStrings, EqualityIsExactAndBlindToBlocks) {
+    TArray<TString> array = arrayOf({1});
+    array.add(TString("Game"));
+    array.add(TString(""));
+    EXPECT_EQ(array.indexOf(TString()), 2u);
+    EXPECT_EQ(array.indexOf(TString("game")), 3u);
+    EXPECT_EQ(array.indexOf(TString("Gam")), 3u);
 }
 
 TEST(TArrayOfStrings, StorageFailureIsReportedAndTheOldBlockKept) {

@@ -1,6 +1,9 @@
 // The progress callable that the host hands to a long operation.
 #pragma once
 
+// How it crosses the library boundary by value.
+#include "Common/General/FunctionImage.h"
+
 #include <cstdint>
 #include <functional>
 

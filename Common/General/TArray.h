@@ -3,6 +3,8 @@
 // the field layout and on the order of the virtual operations, so neither may change.
 #pragma once
 
+#include "Common/General/BinaryShape.h"
+#include "Common/General/FunctionImage.h"
 #include "Common/General/Heap.h"
 
 #include <cassert>
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -22,7 +25,8 @@ void reportArrayStorageFailure(uint64_t bytes);
 class TAbstractBag {
 public:
     TAbstractBag() = default;
-    virtual ~TAbstractBag() = default;
+    // Slot 0 (see BinaryShape.h).
+    ORVANE_INTERFACE_DESTRUCTOR(TAbstractBag)
 
     virtual void setCapacity(uint32_t n) = 0;
     virtual uint32_t capacity() const = 0;
@@ -40,12 +44,39 @@ protected:
 template <typename T>
 class TArray;
 
-// The element-typed operations. TArray<T> is its only implementation (the constructor is private),
-// so addAll may read another bag's storage directly.
+// Element index of the array that `bag` is (no bounds check beyond a debug assertion).
 template <typename T>
-class TBag : public TAbstractBag {
+const T& elementOf(const TAbstractBag& bag, uint32_t index);
+
+// Slot 4, get: the element by value. Microsoft's compiler returns an object through an address
+// that the caller passes and a pointer as it is, so the slot's shape follows the element type
+// (see BinaryShape.h). TArray<T> is the one implementation of a bag, whose element this reads.
+// No bounds check: index < count is the caller's duty.
+template <typename T, bool = kReturnedThroughAddress<T>>
+class TBagGet : public TAbstractBag {
 public:
-    virtual T get(uint32_t index) const = 0;
+    virtual T get(uint32_t index) const { return elementOf<T>(*this, index); }
+};
+
+template <typename T>
+class TBagGet<T, true> : public TAbstractBag {
+public:
+    T get(uint32_t index) const {
+        return takeResult<T>([&](T* result) { return getInto(result, index); });
+    }
+    virtual T* getInto(T* result, uint32_t index) const {
+        return new (result) T(elementOf<T>(*this, index));
+    }
+};
+
+// The element-typed operations. TArray<T> is its only implementation (the constructor is private),
+// so addAll may read another bag's storage directly. The element of removeAll and the action of
+// forEach cross by value (see BinaryShape.h).
+template <typename T>
+class TBag : public TBagGet<T> {
+public:
+    using TAction = std::function<void(T&)>;
+
     virtual uint32_t add(const T& element) = 0;
     virtual uint32_t addArray(const T* elements, uint32_t n) = 0;
     virtual uint32_t addAll(const TBag<T>& other) = 0;
@@ -54,9 +85,21 @@ public:
     virtual bool contains(const T& element) const = 0;
     // Moves the last element into the slot: the order of the others is not kept.
     virtual void removeAt(uint32_t index, bool shrink) = 0;
+#if ORVANE_NATURAL_SHAPE
     virtual void removeAll(T element, bool shrink) = 0;
     virtual void swap(uint32_t i, uint32_t j) = 0;
-    virtual void forEach(std::function<void(T&)> action) = 0;
+    virtual void forEach(TAction action) = 0;
+#else
+    void removeAll(T element, bool shrink) {
+        removeAllPassed(TByValue<T>::pass(std::move(element)), shrink);
+    }
+    virtual void removeAllPassed(typename TByValue<T>::Passed element, bool shrink) = 0;
+    virtual void swap(uint32_t i, uint32_t j) = 0;
+    void forEach(TAction action) {
+        forEachPassed(TByValue<TAction>::pass(std::move(action)));
+    }
+    virtual void forEachPassed(typename TByValue<TAction>::Passed action) = 0;
+#endif
 
 private:
     friend class TArray<T>;
@@ -77,10 +120,11 @@ public:
     // A copy holds copies of the elements in a block of exactly their number.
     TArray(const TArray& other) : TBag<T>() { TArray::addAll(other); }
     TArray(TArray&& other) noexcept : TBag<T>() { takeStorage(other); }
-    ~TArray() override {
+    ~TArray() {
         destroyDownTo(0);
         heapFree(data);
     }
+    ORVANE_DESTRUCTOR_SLOT(TArray)
 
     TArray& operator=(const TArray& other) {
         if (this != &other) {
@@ -99,6 +143,7 @@ public:
             slots = 0;
             takeStorage(other);
         }
+        checkInvariants();
         return *this;
     }
 
@@ -106,6 +151,7 @@ public:
     void setCapacity(uint32_t n) override {
         destroyDownTo(n);
         resize(n);
+        checkInvariants();
     }
     uint32_t capacity() const override { return slots; }
     void clear(bool releaseStorage) override {
@@ -113,11 +159,7 @@ public:
         if (releaseStorage) {
             setCapacity(0);
         }
-    }
-
-    T get(uint32_t index) const override {
-        assert(index < count);
-        return data[index];
+        checkInvariants();
     }
 
     // Grows to capacity() + max(slots / 2, 10) when full. When the storage cannot grow (reported),
@@ -134,7 +176,9 @@ public:
             }
         }
         new (data + count) T(element);
-        return count++;
+        ++count;
+        checkInvariants();
+        return count - 1;
     }
 
     // Grows to exactly count + n slots when needed. The elements may lie in this array's own block.
@@ -155,6 +199,7 @@ public:
             new (data + count) T(elements[i]);
             ++count;
         }
+        checkInvariants();
         return first;
     }
 
@@ -183,10 +228,54 @@ public:
         if (shrink) {
             shrinkIfSparse();
         }
+        checkInvariants();
+    }
+
+#if ORVANE_NATURAL_SHAPE
+    void removeAll(T element, bool shrink) override {
+        removeEqual(element, shrink);
+    }
+    void forEach(typename TBag<T>::TAction action) override {
+        forEachElement(action);
+    }
+#else
+    void removeAllPassed(typename TByValue<T>::Passed element, bool shrink) override {
+        typename TByValue<T>::Received received = TByValue<T>::receive(element);
+        removeEqual(received, shrink);
+    }
+    void forEachPassed(typename TByValue<typename TBag<T>::TAction>::Passed action) override {
+        auto received = TByValue<typename TBag<T>::TAction>::receive(action);
+        forEachElement(received);
+    }
+#endif
+
+    void swap(uint32_t i, uint32_t j) override {
+        assert(i < count && j < count);
+        T held(std::move(data[i]));
+        data[i] = std::move(data[j]);
+        data[j] = std::move(held);
+    }
+
+    T* getData() const {
+        return data;
+    }
+
+protected:
+    using TAbstractBag::count;
+
+    T* data = nullptr;
+    uint32_t slots = 0;
+
+private:
+    // The invariants, asserted in debug builds after every change: the elements in use fit the
+    // block, and there is a block exactly when there are slots.
+    void checkInvariants() const {
+        assert(count <= slots);
+        assert((data == nullptr) == (slots == 0));
     }
 
     // Every removal shrinks when the array has become sparse, whatever `shrink` says.
-    void removeAll(T element, bool shrink) override {
+    void removeEqual(const T& element, bool shrink) {
         uint32_t i = 0;
         while (i < count) {
             if (data[i] == element) {
@@ -200,29 +289,14 @@ public:
         }
     }
 
-    void swap(uint32_t i, uint32_t j) override {
-        assert(i < count && j < count);
-        T held(std::move(data[i]));
-        data[i] = std::move(data[j]);
-        data[j] = std::move(held);
-    }
-
     // An empty action throws std::bad_function_call at the first element.
-    void forEach(std::function<void(T&)> action) override {
+    template <typename Action>
+    void forEachElement(const Action& action) {
         for (uint32_t i = 0; i < count; ++i) {
             action(data[i]);
         }
     }
 
-    T* getData() const { return data; }
-
-protected:
-    using TAbstractBag::count;
-
-    T* data = nullptr;
-    uint32_t slots = 0;
-
-private:
     void destroyDownTo(uint32_t n) {
         while (count > n) {
             data[--count].~T();
@@ -245,7 +319,7 @@ private:
         void* block = nullptr;
         if (heapSizeFits(newBytes)) {
             size_t size = static_cast<size_t>(newBytes);
-            block = oldBytes == 0 ? malloc(size) : realloc(static_cast<void*>(data), size);
+            block = oldBytes == 0 ? heapTryAllocate(size) : heapTryReallocate(data, size);
         }
         if (block == nullptr) {
             reportArrayStorageFailure(newBytes);
@@ -311,17 +385,27 @@ public:
         }
         return *this;
     }
-    ~TPointerArray() override {
+    ~TPointerArray() {
         deleteObjects();
         this->clear(true);
     }
+    ORVANE_DESTRUCTOR_SLOT(TPointerArray)
 
 private:
+    // Through std::default_delete: an interface whose slot 0 is its destructor (BinaryShape.h) is
+    // deleted through its destroying operator delete.
     void deleteObjects() {
         for (uint32_t i = this->count; i-- > 0;) {
-            delete this->data[i];
+            std::default_delete<T>()(this->data[i]);
         }
     }
 };
+
+template <typename T>
+const T& elementOf(const TAbstractBag& bag, uint32_t index) {
+    const TArray<T>& array = static_cast<const TArray<T>&>(bag);
+    assert(index < array.getCount());
+    return array.getData()[index];
+}
 
 }  // namespace OrvaneLib

@@ -30,7 +30,7 @@ char* resizeBlock(char* block, uint64_t size) {
     if (size == 0 || !heapSizeFits(size)) {
         return nullptr;
     }
-    return static_cast<char*>(realloc(block, static_cast<size_t>(size)));
+    return static_cast<char*>(heapTryReallocate(block, static_cast<size_t>(size)));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // TException and reportError: the one way the library reports a failure.
 #pragma once
 
+#include "Common/General/BinaryShape.h"
+
 #include <cstdint>
 
 namespace OrvaneLib {
@@ -8,11 +10,12 @@ namespace OrvaneLib {
 // The record that travels with the structured exception of code 1 to the host's handler, which
 // owns it and deletes it through the virtual destructor. The host reads the fields at their
 // offsets, so their order and widths are fixed.
-class TException {
+class TException final {
 public:
     TException(const char* message, const char* detail, const char* categoryName, int32_t category,
                int32_t severity, uint32_t systemError, const char* file, int32_t line);
-    virtual ~TException();
+    // Slot 0, the one virtual operation (see BinaryShape.h).
+    ORVANE_FINAL_DESTRUCTOR(TException)
     TException(const TException&) = delete;
     TException& operator=(const TException&) = delete;
 

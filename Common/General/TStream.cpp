@@ -54,7 +54,7 @@ char* TStream::takeText(int64_t& length) {
     }
     void* block = nullptr;
     if (length < INT64_MAX && heapSizeFits(static_cast<uint64_t>(length) + 1)) {
-        block = malloc(static_cast<size_t>(length) + 1);
+        block = heapTryAllocate(static_cast<size_t>(length) + 1);
     }
     if (block == nullptr) {
         TString message = ORVANE_TEXT("Cannot allocate ") +
@@ -89,8 +89,9 @@ TString* TStream::readString() {
 bool TStream::readTerminated(TString& text, uint32_t chunkSize) {
     uint64_t bufferSize = uint64_t{chunkSize} + 1;
     std::unique_ptr<char, TFreeBlock> chunk(
-        heapSizeFits(bufferSize) ? static_cast<char*>(malloc(static_cast<size_t>(bufferSize)))
-                                 : nullptr);
+        heapSizeFits(bufferSize)
+            ? static_cast<char*>(heapTryAllocate(static_cast<size_t>(bufferSize)))
+            : nullptr);
     if (!chunk) {
         return false;
     }

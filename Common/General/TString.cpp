@@ -316,6 +316,25 @@ void TString::release() noexcept {
     length = 0;
 }
 
+#if !ORVANE_NATURAL_SHAPE
+TStringImage TByValue<TString>::pass(TString value) {
+    TStringImage image{nullptr, value.data, value.capacity, value.length};
+    memcpy(&image.vtable, static_cast<const void*>(&value), sizeof image.vtable);
+    value.data = nullptr;
+    value.capacity = 0;
+    value.length = 0;
+    return image;
+}
+
+TString TByValue<TString>::receive(const TStringImage& passed) {
+    TString taken;
+    taken.data = passed.data;
+    taken.capacity = passed.capacity;
+    taken.length = passed.length;
+    return taken;
+}
+#endif
+
 bool operator==(const TString& a, const TString& b) {
     return a.getLength() == b.getLength() && memcmp(a.c_str(), b.c_str(), a.getLength()) == 0;
 }

@@ -1,6 +1,8 @@
 // TString: the library's one string type, shared in layout and heap with the host executable.
 #pragma once
 
+#include "Common/General/BinaryShape.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -29,7 +31,7 @@ class TConcat;
 //   data != nullptr  =>  length + 1 <= capacity && data[length] == '\0'
 // The text holds no NUL byte of its own. No operation shrinks a block except by freeing it.
 // An allocation the heap cannot satisfy throws std::bad_alloc and leaves the string unchanged.
-class TString {
+class TString final {
 public:
     TString() noexcept : data(nullptr), capacity(0), length(0) {}
     // A null text gives no block; an empty text gives a one-byte block.
@@ -52,7 +54,8 @@ public:
     explicit TString(double value);              // "%8f", complete for any magnitude
     explicit TString(float value);               // "%8f" of the value widened to double
 
-    virtual ~TString();
+    // Slot 0, the one virtual operation (see BinaryShape.h).
+    ORVANE_FINAL_DESTRUCTOR(TString)
 
     TString& operator=(const TString& other);
     TString& operator=(TString&& other) noexcept;
@@ -107,6 +110,7 @@ private:
     template <int N>
     friend class TConcat;
     friend struct TLayoutCheck;
+    friend struct TByValue<TString>;
 
     bool find(const char* needle, uint32_t needleLength, uint32_t& position,
               bool caseSensitive) const;
@@ -169,6 +173,25 @@ bool operator==(const TString& a, const TString& b);
 inline bool operator!=(const TString& a, const TString& b) {
     return !(a == b);
 }
+
+#if !ORVANE_NATURAL_SHAPE
+// A TString argument by value: the caller hands its block over, the callee takes it back and frees
+// it. The image holds the object's bytes: its virtual table pointer (unused) and its fields.
+struct TStringImage {
+    const void* vtable;
+    char* data;
+    uint32_t capacity;
+    uint32_t length;
+};
+
+template <>
+struct TByValue<TString> {
+    using Passed = TStringImage;
+    using Received = TString;
+    static Passed pass(TString value);
+    static Received receive(const Passed& passed);
+};
+#endif
 
 }  // namespace OrvaneLib
 

@@ -50,7 +50,7 @@ protected:
     // The path with its leading "C:" on the test's drive.
     std::string on(const std::string& path) const {
 #ifdef _WIN32
-        return onDrive(path, tree_.root().u8string());
+        return onDrive(path, utf8(tree_.root()));
 #else
         return path;
 #endif

@@ -71,6 +71,15 @@ private:
     std::filesystem::path old_ = std::filesystem::current_path();
 };
 
+// Paths to and from the UTF-8 that every text of the library is.
+inline std::string utf8(const std::filesystem::path& path) {
+    std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+inline std::filesystem::path fromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TTempTree {
 public:
@@ -98,7 +107,7 @@ public:
     }
     // relative is UTF-8, as every text of the library.
     std::filesystem::path path(const std::string& relative) const {
-        return root_ / std::filesystem::u8path(relative);
+        return root_ / fromUtf8(relative);
     }
     std::filesystem::path file(const std::string& relative,
                                const std::string& content = "data") const {
