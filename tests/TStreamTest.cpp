@@ -14,6 +14,8 @@
 namespace OrvaneLib {
 namespace {
 
+using namespace std::string_literals;
+
 // Read and write positions, where the last access ended, size and eof.
 using TState = std::tuple<int64_t, int64_t, int64_t, int64_t, bool>;
 using TTakenText = std::unique_ptr<char, decltype(&free)>;
@@ -137,14 +139,19 @@ TEST_F(TCharStreams, TakeTextHandsOverTheBlockOrLeavesTheStreamAsItWas) {
 }
 
 TEST_F(TCharStreams, ReadStringTakesTheWholeContentAndReportsFromTheExactLimit) {
-    TTestStream stream("hello");
+    TTestStream stream("hello"), withNul(std::string("a\0b", 3));
     stream.readSome(2);
-    std::unique_ptr<TString> text(stream.readString());
+    std::unique_ptr<TString> text(stream.readString()), cut(withNul.readString());
     TString longer("a much longer text");
-    ASSERT_TRUE(text && longer.readFrom(stream));
+    ASSERT_TRUE(text && cut && longer.readFrom(stream));
     EXPECT_EQ(std::string(text->c_str()) + longer.c_str(), "hellohello");
     EXPECT_EQ(longer.getCapacity(), 19u);  // never shrunk
     EXPECT_EQ(stream.readPosition(), 2);
+    // The text ends at the first NUL.
+    EXPECT_EQ(std::make_pair(std::string(cut->c_str()), cut->getLength()),
+              std::make_pair("a"s, 1u));
+    ASSERT_TRUE(longer.readFrom(withNul));
+    EXPECT_EQ(longer.getLength(), 1u);
 
     stream.claimSize(kStreamTransferLimit);
     reports.failAllocationAfterReports = 1;
@@ -161,7 +168,7 @@ TEST_F(TCharStreams, ReadStringTakesTheWholeContentAndReportsFromTheExactLimit) 
     EXPECT_STREQ(reports.records()[0]->file, "Common\\General\\TString");
 }
 
-TEST(TStreamReadTerminated, StopsJustPastTheTerminator) {
+TEST(TStreamReadTerminated, StopsJustPastTheTerminatorAndLeavesTheWritePosition) {
     const std::string longText = std::string(300, 'a') + '\0' + "zz", a300(300, 'a');
     // content, start, chunk size, text read, read position after, eof
     using Case = std::tuple<std::string, int64_t, uint32_t, std::string, int64_t, bool>;
@@ -178,6 +185,8 @@ TEST(TStreamReadTerminated, StopsJustPastTheTerminator) {
         EXPECT_EQ(std::make_tuple(std::string(text.c_str()), stream.readPosition(), stream.isEof()),
                   std::make_tuple("pre:" + expected, readPosition, eof))
             << content.substr(0, 8) << " chunk " << chunk;
+        stream.writeChar('X');
+        EXPECT_EQ(stream.content(), content + 'X') << content.substr(0, 8) << " chunk " << chunk;
     }
 }
 
@@ -197,6 +206,17 @@ TEST(TStreamCompare, OrdersUnsignedBytesAcrossChunkBordersAndRestoresPositions) 
     TTestStream itself("abcabd");
     EXPECT_EQ(itself.compare(itself, 0, 3, 3), -1);
     EXPECT_EQ(itself.compare(itself, 3, 0, 3), 1);
+
+    // The bytes decide before the length, within the first chunk as beyond it.
+    const std::string tail(102400, 'k');
+    for (auto [shorter, longer] :
+         {std::pair{"b"s, "ab"s}, std::pair{"b" + tail, "a" + tail + 'k'}}) {
+        TTestStream a(shorter), b(longer);
+        int64_t length = static_cast<int64_t>(longer.size());
+        EXPECT_EQ(std::make_pair(a.compare(b, 0, 0, length), b.compare(a, 0, 0, length)),
+                  std::make_pair(1, -1))
+            << shorter.size();
+    }
 
     for (int at : {0, 102399, 102400, 204799, 204800, 249999}) {
         std::string changedBytes = bytes;

@@ -42,7 +42,13 @@ TEST(TStringFind, TextsAndCharactersWithinTheText) {
           Case{"hello", "LO", true, 0, false, 4},  // left one past the last start
           Case{"hello", "", true, 0, false, 0}, Case{"lo", "hello", true, 0, false, 0},
           Case{"\\\\?\\C:\\x", "\\\\?\\", true, 0, true, 0},
-          Case{"a\xC3\xA9Xb", "xB", false, 0, true, 3}}) {
+          Case{"a\xC3\xA9Xb", "xB", false, 0, true, 3},
+          Case{"aabaabaaab", "AABAAAB", false, 0, true, 3}, Case{"xAbxab", "AB", false, 2, true, 4},
+          // Only A-Z fold; a byte above 0x7F matches itself alone, never another that is not valid
+          // UTF-8 on its own.
+          Case{"\xC3\x89T\xC3\xA9", "\xC3\xA9", false, 0, true, 3},
+          Case{"\xC3\xA9xy", "\xEF\xBF\xBD", false, 0, false, 2},
+          Case{"\xC3\xA8z", "\xA9Z", false, 0, false, 2}}) {
         uint32_t byString = start, byText = start;
         EXPECT_EQ(TString(haystack).find(TString(needle), byString, caseSensitive), found);
         EXPECT_EQ(TString(haystack).find(needle, byText, caseSensitive), found);
@@ -55,19 +61,24 @@ TEST(TStringFind, TextsAndCharactersWithinTheText) {
          {Hit{"a/b/c", '/', true, true, 2, true, 3}, Hit{"a/b/c", '/', true, true, 4, false, 5},
           Hit{"a/b/c", 'a', true, true, 5, false, 5}, Hit{"xYz", 'y', true, false, 0, true, 1},
           Hit{"abc", '\\', false, true, 1, false, 4294967295u},
-          Hit{nullptr, 'a', false, true, 7, false, 7}}) {
+          Hit{nullptr, 'a', false, true, 7, false, 7},
+          Hit{"\xC3\xA9", '\xC3', true, false, 0, true, 0},
+          Hit{"\xC3\xA9", '\xC3', true, false, 1, false, 2},
+          Hit{"\xC3\xA9", '\xC4', false, false, 0, false, 4294967295u}}) {
         uint32_t at = start;
         const TString s(text);
         EXPECT_EQ(forward ? s.findChar(c, at, caseSensitive) : s.findLastChar(c, at, caseSensitive),
                   found);
         EXPECT_EQ(at, position) << c << start;
     }
-    TString slashes("a/b/c"), mixed("aAb");
+    TString slashes("a/b/c"), mixed("aAb"), eAcute("\xC3\xA9");
     slashes.replaceChar('/', '\\', true);
     mixed.replaceChar('a', 'x', false);
     mixed.replaceChar('x', '\0', true);
+    eAcute.replaceChar('\xC4', 'x', false);
     EXPECT_STREQ(slashes.c_str(), "a\\b\\c");
     EXPECT_STREQ(mixed.c_str(), "xxb");
+    EXPECT_STREQ(eAcute.c_str(), "\xC3\xA9");
 
     for (auto [text, value] :
          {std::pair{" 42abc", 42}, std::pair{"+12", 12}, std::pair{"3000000000", 2147483647},

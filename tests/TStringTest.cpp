@@ -35,6 +35,11 @@ TEST(TStringStorage, ConstructionCopyAndMove) {
     TString moved(std::move(source));
     EXPECT_EQ(shape(moved), TShape("abc", 14));
     EXPECT_FALSE(source.hasBlock());
+
+    TString grown;  // a block made by growing holds the empty text and its terminator
+    grown.grow(5);
+    EXPECT_EQ(shape(grown), TShape("", 6));
+    EXPECT_STREQ(grown.c_str(), "");
 }
 
 TEST(TStringAssign, CopiesIntoNoBlockAndGrowsABlockToExactlyTheText) {

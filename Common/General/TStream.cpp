@@ -117,7 +117,7 @@ bool TStream::readTerminated(TString& text, uint32_t chunkSize) {
     }
     int64_t appended = text.getLength() - startLength;
     if (delivered > 0 && consumed != appended + 1) {
-        seek(start + appended + 1, kSeekBoth);
+        seek(start + appended + 1, kSeekRead);
     }
     return true;
 }
@@ -138,16 +138,18 @@ int TStream::compare(TStream& other, int64_t ownOffset, int64_t otherOffset, int
         int64_t chunk = length < kCompareChunk ? length : kCompareChunk;
         int64_t theirCount = readChunk(other, same, otherAt, theirs.get(), chunk);
         int64_t ownCount = readChunk(*this, same, ownAt, own.get(), chunk);
-        if (ownCount != theirCount) {
-            result = ownCount > theirCount ? 1 : -1;
+        // Bytes first, then length, in every chunk alike: a stream that ends early is smaller only
+        // when all the bytes both delivered are equal.
+        int64_t common = ownCount < theirCount ? ownCount : theirCount;
+        int order = common > 0 ? memcmp(own.get(), theirs.get(), static_cast<size_t>(common)) : 0;
+        if (order == 0 && ownCount != theirCount) {
+            order = ownCount > theirCount ? 1 : -1;
+        }
+        if (order != 0) {
+            result = order < 0 ? -1 : 1;
             break;
         }
         if (ownCount == 0) {
-            break;
-        }
-        int order = memcmp(own.get(), theirs.get(), static_cast<size_t>(ownCount));
-        if (order != 0) {
-            result = order < 0 ? -1 : 1;
             break;
         }
         length -= ownCount;
@@ -192,7 +194,12 @@ bool TString::readFrom(TStream& stream) {
     if (!stream.copyAll(data, count)) {
         return false;
     }
-    length = static_cast<uint32_t>(count);
+    // The text holds no NUL of its own: it ends at the content's first one.
+    const void* nul = memchr(data, '\0', static_cast<size_t>(count));
+    length = nul != nullptr ? static_cast<uint32_t>(static_cast<const char*>(nul) - data)
+                            : static_cast<uint32_t>(count);
+    data[length] = '\0';
+    checkInvariants();
     return true;
 }
 

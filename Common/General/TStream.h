@@ -25,10 +25,17 @@ public:
     TStream() = default;
     virtual ~TStream() = default;
 
+    // Whether the stream can be read and written at all. An in-memory stream always can.
     virtual bool isOpen() const = 0;
+    // Both forget the content: the size, both positions and position() become 0 and isEof false;
+    // the storage stays for reuse. TCharStream makes them one and the same operation.
     virtual void reset() = 0;
     virtual void clear() = 0;
+    // Whether a read asked for more bytes than remained. Writes, seeks that move the read position,
+    // reset and clear turn it off again.
     virtual bool isEof() const = 0;
+    // Whether the stream is in a usable state (no failed underlying device). An in-memory stream
+    // always is.
     virtual bool isValid() const = 0;
     // Ensures room for count + 1 bytes.
     virtual void reserve(int64_t count);
@@ -36,13 +43,16 @@ public:
     // The whole content in a new NUL-terminated block from the C runtime heap, which the caller
     // frees; null when there is nothing to hand over.
     virtual char* takeText(int64_t& length);
-    // The whole content in a new TString that the caller deletes; null when the copy fails.
+    // The whole content in a new TString that the caller deletes; null when the copy fails. The
+    // text ends at the content's first NUL byte (a TString holds none of its own).
     virtual TString* readString();
     // Copies up to count bytes from the beginning and stores a NUL after them: the destination
     // needs count + 1 bytes. Positions are unchanged.
     virtual bool copyAll(void* destination, int64_t& count) = 0;
     // Appends to text the characters up to the next NUL, reading chunkSize bytes at a time, and
-    // leaves the read position just past that NUL.
+    // leaves the read position just past that NUL (when the data ends without one: one past the
+    // data if the last chunk came short, else at its end). Like every read, it leaves the write
+    // position alone.
     virtual bool readTerminated(TString& text, uint32_t chunkSize);
     virtual bool read(void* destination, int64_t& count) = 0;
     virtual bool write(const void* source, int64_t count) = 0;

@@ -3,6 +3,7 @@
 #include "Common/General/Heap.h"
 #include "win32/Win32Api.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -31,10 +32,12 @@ TString::TString(const char* text) : TString() {
     if (text != nullptr) {
         assign(text, textLength(text));
     }
+    checkInvariants();
 }
 
 TString::TString(const TString& other) : TString() {
     takeCopyOf(other);
+    checkInvariants();
 }
 
 TString::TString(TString&& other) noexcept
@@ -42,6 +45,7 @@ TString::TString(TString&& other) noexcept
     other.data = nullptr;
     other.capacity = 0;
     other.length = 0;
+    checkInvariants();
 }
 
 TString::TString(char c) : TString() {
@@ -51,6 +55,7 @@ TString::TString(char c) : TString() {
     data[1] = '\0';
     // The text never holds a NUL of its own: from NUL the string is empty.
     length = c != '\0' ? 1 : 0;
+    checkInvariants();
 }
 
 TString::TString(const TWideChar* text) : TString() {
@@ -67,6 +72,7 @@ TString::TString(const TWideChar* text) : TString() {
     data = block;
     capacity = static_cast<uint32_t>(size);
     length = capacity - 1;
+    checkInvariants();
 }
 
 // Large enough for every integer form and for "%8f" of the largest double (309 digits, a sign, a
@@ -76,6 +82,7 @@ TString::TString(const TWideChar* text) : TString() {
         char buffer[330];                               \
         snprintf(buffer, sizeof buffer, format, value); \
         assign(buffer, textLength(buffer));             \
+        checkInvariants();                              \
     } while (false)
 
 TString::TString(int value) : TString() {
@@ -120,6 +127,7 @@ TString& TString::operator=(const TString& other) {
     } else {
         assign(other.data, other.length);
     }
+    checkInvariants();
     return *this;
 }
 
@@ -133,6 +141,7 @@ TString& TString::operator=(TString&& other) noexcept {
         other.capacity = 0;
         other.length = 0;
     }
+    checkInvariants();
     return *this;
 }
 
@@ -142,6 +151,7 @@ TString& TString::operator=(const char* text) {
     } else {
         assign(text, textLength(text));
     }
+    checkInvariants();
     return *this;
 }
 
@@ -157,6 +167,7 @@ TString& TString::operator+=(const TString& other) {
         length += added;
         data[length] = '\0';
     }
+    checkInvariants();
     return *this;
 }
 
@@ -176,6 +187,7 @@ TString& TString::operator+=(const char* text) {
         length += added;
         data[length] = '\0';
     }
+    checkInvariants();
     return *this;
 }
 
@@ -188,6 +200,7 @@ TString& TString::operator+=(char c) {
     }
     data[length++] = c;
     data[length] = '\0';
+    checkInvariants();
     return *this;
 }
 
@@ -195,10 +208,13 @@ const char* TString::c_str() const {
     return data != nullptr ? data : emptyText;
 }
 
+// A new block holds the empty text; a resized one keeps the text and its terminator.
 void TString::grow(uint32_t n) {
     if (data == nullptr) {
         data = static_cast<char*>(heapAllocate(static_cast<size_t>(n) + 1));
+        data[0] = '\0';
         capacity = n + 1;
+        checkInvariants();
         return;
     }
     if (n == 0) {
@@ -210,6 +226,7 @@ void TString::grow(uint32_t n) {
     }
     data = static_cast<char*>(heapReallocate(data, newCapacity));
     capacity = newCapacity;
+    checkInvariants();
 }
 
 void TString::erase(uint32_t pos, int32_t count) {
@@ -223,6 +240,7 @@ void TString::erase(uint32_t pos, int32_t count) {
     memmove(data + pos, data + pos + removed, length - pos - removed);
     length -= removed;
     data[length] = '\0';
+    checkInvariants();
 }
 
 TString& TString::substring(uint32_t pos, uint32_t count, TString& out) const {
@@ -231,8 +249,7 @@ TString& TString::substring(uint32_t pos, uint32_t count, TString& out) const {
         return copy.substring(pos, count, out);
     }
     if (pos >= length) {
-        out = emptyText;
-        return out;
+        return out = emptyText;
     }
     uint32_t n = length - pos < count ? length - pos : count;
     if (out.capacity < n + 1) {
@@ -244,6 +261,7 @@ TString& TString::substring(uint32_t pos, uint32_t count, TString& out) const {
     memcpy(out.data, data + pos, n);
     out.length = n;
     out.data[n] = '\0';
+    out.checkInvariants();
     return out;
 }
 
@@ -269,6 +287,7 @@ void TString::concatenate(const TString* const* parts, int count) {
         length += parts[i]->length;
     }
     data[length] = '\0';
+    checkInvariants();
 }
 
 // Shared by assignment from text and from another string: the block grows to exactly
@@ -332,6 +351,14 @@ TString TByValue<TString>::receive(const TStringImage& passed) {
     taken.capacity = passed.capacity;
     taken.length = passed.length;
     return taken;
+}
+#endif
+
+#ifndef NDEBUG
+void TString::checkInvariants() const {
+    assert(data != nullptr || (capacity == 0 && length == 0));
+    assert(data == nullptr || (length < capacity && data[length] == '\0'));
+    assert(data == nullptr || memchr(data, '\0', length) == nullptr);
 }
 #endif
 

@@ -81,7 +81,8 @@ public:
     // out receives at most count bytes from pos.
     TString& substring(uint32_t pos, uint32_t count, TString& out) const;
     // Replaces the text with the whole content of a stream; false when the stream's copy failed.
-    // A stream of 1000 MiB or more is reported first (severity 2). A block too small for the
+    // The text ends at the content's first NUL byte, as a C text would: the bytes after it are not
+    // taken. A stream of 1000 MiB or more is reported first (severity 2). A block too small for the
     // content and its NUL grows to exactly that; a string without a block gets one byte more.
     bool readFrom(TStream& stream);
     // The UTF-16 form for a Windows call; its pointer is null when this string has no block.
@@ -94,12 +95,15 @@ public:
     // Searches forward from position; on success position is the match. A failed find leaves
     // position one past the last possible start, a failed findChar at the length, a failed
     // findLastChar (which always starts at the end) at UINT32_MAX; a start beyond the text fails
-    // with position untouched.
+    // with position untouched. Case-insensitive, a byte matches itself and its ASCII case partner
+    // only (A-Z folded as the runtime's default locale folds them), so valid UTF-8 matches as its
+    // UTF-16 form would, and no two different bytes above 0x7F ever match; a case-insensitive
+    // find takes time linear in the length of the text.
     bool find(const TString& needle, uint32_t& position, bool caseSensitive) const;
     bool find(const char* needle, uint32_t& position, bool caseSensitive) const;
     bool findChar(char c, uint32_t& position, bool caseSensitive) const;
     bool findLastChar(char c, uint32_t& position, bool caseSensitive) const;
-    // Replacing with NUL is ignored: the text holds no NUL of its own.
+    // Matches as findChar does. Replacing with NUL is ignored: the text holds no NUL of its own.
     void replaceChar(char from, char to, bool caseSensitive);
     // atol of the text, clamped to the signed 32-bit range; 0 for an empty string.
     int32_t toInt() const;
@@ -121,6 +125,13 @@ private:
     // Offset of text inside this string's block, or -1 when it lies elsewhere.
     ptrdiff_t offsetInBlock(const char* text) const;
     void release() noexcept;
+    // Asserts the invariants above; every operation that changes a string ends with it. Nothing is
+    // checked in NDEBUG builds.
+#ifdef NDEBUG
+    void checkInvariants() const {}
+#else
+    void checkInvariants() const;
+#endif
 
     char* data;
     uint32_t capacity;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace OrvaneLib {
 
@@ -11,6 +12,43 @@ namespace {
 
 const WCHAR* wide(const TWideText& text) {
     return reinterpret_cast<const WCHAR*>(text.get());
+}
+
+// The runtime's default locale folds A-Z onto a-z and nothing else. On bytes this keeps valid UTF-8
+// matching as its UTF-16 form does (no byte of a multi-byte sequence is ASCII), while two different
+// bytes above 0x7F never match, as they would once both became U+FFFD.
+unsigned char foldCase(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+
+// Knuth-Morris-Pratt over folded bytes, from position to the end of text: each byte of the text is
+// compared a bounded number of times, whatever the needle. The leftmost match, or
+// textLength - needleLength + 1 when there is none.
+uint32_t findFolded(const char* text, uint32_t textLength, const char* needle,
+                    uint32_t needleLength, uint32_t position) {
+    // border[i]: the length of the longest proper prefix of needle[0..i] that also ends it.
+    std::vector<uint32_t> border(needleLength, 0);
+    for (uint32_t i = 1, k = 0; i < needleLength; ++i) {
+        while (k > 0 && foldCase(needle[i]) != foldCase(needle[k])) {
+            k = border[k - 1];
+        }
+        if (foldCase(needle[i]) == foldCase(needle[k])) {
+            ++k;
+        }
+        border[i] = k;
+    }
+    uint32_t matched = 0;
+    for (uint32_t i = position; i < textLength; ++i) {
+        unsigned char byte = foldCase(text[i]);
+        while (matched > 0 && byte != foldCase(needle[matched])) {
+            matched = border[matched - 1];
+        }
+        if (byte == foldCase(needle[matched]) && ++matched == needleLength) {
+            return i + 1 - needleLength;
+        }
+    }
+    return textLength - needleLength + 1;
 }
 
 }  // namespace
@@ -88,10 +126,12 @@ bool TString::find(const char* needle, uint32_t needleLength, uint32_t& position
     if (position > last) {
         return false;
     }
+    if (!caseSensitive) {
+        position = findFolded(data, length, needle, needleLength, position);
+        return position <= last;
+    }
     for (; position <= last; ++position) {
-        bool match = caseSensitive ? memcmp(data + position, needle, needleLength) == 0
-                                   : startsWithNoCase(data + position, needle) == 0;
-        if (match) {
+        if (memcmp(data + position, needle, needleLength) == 0) {
             return true;
         }
     }
@@ -99,11 +139,7 @@ bool TString::find(const char* needle, uint32_t needleLength, uint32_t& position
 }
 
 bool TString::charMatches(uint32_t index, char c, bool caseSensitive) const {
-    if (caseSensitive) {
-        return data[index] == c;
-    }
-    const char character[2] = {c, '\0'};
-    return sameFirstCharNoCase(data + index, character) == 0;
+    return caseSensitive ? data[index] == c : foldCase(data[index]) == foldCase(c);
 }
 
 bool TString::findChar(char c, uint32_t& position, bool caseSensitive) const {
@@ -144,6 +180,7 @@ void TString::replaceChar(char from, char to, bool caseSensitive) {
             data[index] = to;
         }
     }
+    checkInvariants();
 }
 
 int32_t TString::toInt() const {
