@@ -109,6 +109,9 @@ protected:
 
 }  // namespace OrvaneLib
 
+ORVANE_DEFAULT_DELETE(OrvaneLib::ulIPackage)
+ORVANE_DEFAULT_DELETE(OrvaneLib::ulIApplication)
+
 extern "C" {
 // A new application object for the id (not looked up: a game without a record reads as not
 // installed, with default properties).

@@ -8,9 +8,8 @@
 //   - Slot 0 is one "scalar deleting destructor", void* destroyShaped(unsigned flags): it destroys
 //     the object, frees it when bit 0 of flags is set and returns the object's address (g++ would
 //     give a virtual destructor two slots). Delete through an interface reaches it through a
-//     destroying operator delete; delete through std::unique_ptr or std::default_delete, which a
-//     compiler does not question as it questions a plain delete of a class without a virtual
-//     destructor.
+//     destroying operator delete, and std::unique_ptr and std::default_delete reach it directly;
+//     prefer those, as compilers question a plain delete of a class without a virtual destructor.
 //   - An object result comes back through an address that the caller passes after `this`: the
 //     operation builds the result there and returns the address ("...Into", g++ would pass the
 //     address before `this`).
@@ -25,6 +24,7 @@
 // std::function arguments cross as Microsoft's std::function (Common/General/FunctionImage.h).
 #pragma once
 
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -40,6 +40,7 @@
 #define ORVANE_INTERFACE_DESTRUCTOR(Class) virtual ~Class() = default;
 #define ORVANE_DESTRUCTOR_SLOT(Class)
 #define ORVANE_FINAL_DESTRUCTOR(Class) virtual ~Class();
+#define ORVANE_DEFAULT_DELETE(Class)
 
 #else
 
@@ -49,11 +50,7 @@
     void operator delete(Class* object, std::destroying_delete_t) noexcept { \
         object->destroyShaped(1);                                            \
     }                                                                        \
-                                                                             \
-protected:                                                                   \
-    ~Class() = default;                                                      \
-                                                                             \
-public:
+    ~Class() = default;
 
 // Slot 0 of a class below such a root. Every class of the hierarchy that has a destructor of its
 // own declares it, so that deletion through the root runs the whole destructor.
@@ -74,6 +71,19 @@ private:                                                             \
                                                                      \
 public:
 
+// std::unique_ptr<Class> and std::default_delete<Class> delete through slot 0 without a delete
+// expression, which compilers question for a class without a virtual destructor. Used at global
+// scope after the class.
+#define ORVANE_DEFAULT_DELETE(Class)                    \
+    template <>                                         \
+    struct std::default_delete<Class> {                 \
+        void operator()(Class* object) const noexcept { \
+            if (object != nullptr) {                    \
+                object->destroyShaped(1);               \
+            }                                           \
+        }                                               \
+    };
+
 #endif
 
 namespace OrvaneLib {
@@ -82,7 +92,7 @@ namespace OrvaneLib {
 // with these objects) is not honoured.
 template <typename T>
 void* destroyShapedObject(T* object, unsigned flags) noexcept {
-    object->~T();
+    object->T::~T();  // the class named, which is the object's own (each class declares its slot)
     if ((flags & 1) != 0) {
         ::operator delete(object);
     }
@@ -111,7 +121,7 @@ T takeResult(Into&& into) {
     alignas(T) unsigned char storage[sizeof(T)];
     T* built = into(reinterpret_cast<T*>(storage));
     T result(std::move(*built));
-    built->~T();
+    built->T::~T();
     return result;
 }
 

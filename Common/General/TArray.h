@@ -392,8 +392,8 @@ public:
     ORVANE_DESTRUCTOR_SLOT(TPointerArray)
 
 private:
-    // Through std::default_delete: an interface whose slot 0 is its destructor (BinaryShape.h) is
-    // deleted through its destroying operator delete.
+    // Through std::default_delete, which reaches slot 0 of an interface whose destructor it is
+    // (BinaryShape.h).
     void deleteObjects() {
         for (uint32_t i = this->count; i-- > 0;) {
             std::default_delete<T>()(this->data[i]);
@@ -409,3 +409,5 @@ const T& elementOf(const TAbstractBag& bag, uint32_t index) {
 }
 
 }  // namespace OrvaneLib
+
+ORVANE_DEFAULT_DELETE(OrvaneLib::TAbstractBag)
