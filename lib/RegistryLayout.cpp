@@ -49,4 +49,13 @@ int32_t parseSigned32(const TString& text) {
     return text.toInt();
 }
 
+uint32_t estimatedKilobytes(uint64_t bytes) {
+    uint64_t kilobytes = bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0);
+    return kilobytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(kilobytes);
+}
+
+TString estimatedSizeText(uint64_t bytes) {
+    return TString(static_cast<int>(static_cast<int32_t>(estimatedKilobytes(bytes))));
+}
+
 }  // namespace OrvaneLib

@@ -35,4 +35,11 @@ TString formatUnsigned64(uint64_t value);
 uint64_t parseUnsigned64(const TString& text);
 int32_t parseSigned32(const TString& text);
 
+// The uninstall entry's "EstimatedSize": the install size in kilobytes, rounded up and capped at
+// the largest 32-bit registry number, as the decimal text of that number's signed bits (the form
+// a REG_DWORD write takes).
+constexpr char kEstimatedSizeValue[] = "EstimatedSize";
+uint32_t estimatedKilobytes(uint64_t bytes);
+TString estimatedSizeText(uint64_t bytes);
+
 }  // namespace OrvaneLib

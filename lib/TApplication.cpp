@@ -57,7 +57,8 @@ bool TApplication::registerApplication(const TString& path, const TString& insta
             return false;
         }
     }
-    return true;
+    TString installSize = readRecord(kInstallSize, REG_SZ);
+    return installSize.isEmpty() || writeEstimatedSize(parseUnsigned64(installSize));
 }
 
 bool TApplication::isInstalled() const {
@@ -97,6 +98,7 @@ uint64_t TApplication::getTotalSize() const {
 
 void TApplication::setInstallSize(uint64_t size) {
     writeRecord(kInstallSize, formatUnsigned64(size), REG_SZ);
+    writeEstimatedSize(size);
 }
 
 uint64_t TApplication::getInstallSize() const {
@@ -175,6 +177,14 @@ void TApplication::writeRecord(const char* valueName, const TString& text, uint3
     if (acceptRecordIds(applicationId)) {
         writeRegistryValue(applicationKey(applicationId).c_str(), valueName, text.c_str(), type);
     }
+}
+
+bool TApplication::writeEstimatedSize(uint64_t installSize) {
+    if (readDisplayName().isEmpty()) {
+        return true;
+    }
+    return writeRegistryValue(uninstallKey(applicationId).c_str(), kEstimatedSizeValue,
+                              estimatedSizeText(installSize).c_str(), REG_DWORD);
 }
 
 }  // namespace OrvaneLib

@@ -43,6 +43,8 @@ private:
     TString readRecord(const char* valueName, uint32_t type) const;
     TString readDisplayName() const;
     void writeRecord(const char* valueName, const TString& text, uint32_t type);
+    // Only into an entry that exists: a size alone must not make Windows list a game.
+    bool writeEstimatedSize(uint64_t installSize);
 
     const TString applicationId;
 };

@@ -140,7 +140,10 @@ TEST_F(Host, EachCommandChangesOrShowsTheRecords) {
         {"client-dir", 0, "^C:\\\\Client\n$"},
         {"register A --path p --install-path p --name Game --version 1.0 --icon i", 0, "^$"},
         {"set A --total-size 100 --install-size 50 --upid 7", 0, "^$"},
-        {"list", 0, "\nA +Game +1\\.0 +yes +100 +50\n"},
+        {"list", 0, "\nA +Game +1\\.0 +yes +100 +50 +missing\n"},
+        {"set A --upid -1 --vfs-version -2147483648", 0, "^$"},
+        {"show A", 0, "VFS version: +-2147483648\n"},
+        {"set A --upid 7 --vfs-version 2147483647", 0, "^$"},
         {"show A", 0, "UPID: +7\n(.|\n)*packages: none"},
         {"package add A dlc --path 'C:\\G\\A\\dlc' --version 2", 0, "^$"},
         {"package list A", 0, "\ndlc +2 +yes +C:\\\\G\\\\A\\\\dlc\n"},
@@ -185,8 +188,10 @@ TEST_F(Host, BadInputIsRefusedWithStatus2AndChangesNothing) {
     // registration is given the arguments after its path (kRest): only its id or path is wrong.
     std::istringstream cases(
         "|frob|list --frob|client frob|set A|set A --total-size 12abc"
-        "|set A --total-size 18446744073709551616|set A --install-size -1|set A --upid -1"
-        "|set A --vfs-version 2147483648|set A --compat ''|client bandwidth --max 1e3"
+        "|set A --total-size 18446744073709551616|set A --install-size -1|set A --upid 2147483648"
+        "|set A --upid -2147483649|set A --upid 1.5|set A --upid --1|set A --upid ''"
+        "|set A --vfs-version 2147483648|set A --vfs-version 99999999999999999999|set A --compat "
+        "''|client bandwidth --max 1e3"
         "|client flag 4294967296 on|client flag 1 yes|client-dir ''|register C"
         "|register C --path ''|register '' --path p|register . --path p|register .. --path p"
         "|register 'C\\D' --path p|register C/D --path p"
@@ -235,11 +240,13 @@ TEST_F(Host, ListAndExportShowTheRecords) {
     auto games = json::parse(must("list --json"));
     EXPECT_EQ(games, json::parse(R"([
         {"id": "A", "name": "Game \"A\" \\ \u00c4", "version": "1.0", "installed": true,
+         "folderMissing": false,
          "path": "C:\\Games\\A\\a.exe", "installPath": "C:\\Games\\A",
          "totalSize": 18446744073709551615, "installSize": 50,
          "compatibilityFlags": "LINE1\nLINE2", "vfsVersion": 3, "upid": 7, "packages": [
             {"id": "dlc", "version": "2", "path": "C:\\Games\\A\\dlc", "installed": true}]},
-        {"id": "B", "name": "B", "version": "0.9", "installed": true, "path": "C:\\Games\\B",
+        {"id": "B", "name": "B", "version": "0.9", "installed": true, "folderMissing": true,
+         "path": "C:\\Games\\B",
          "installPath": "C:\\Games\\B", "totalSize": 0, "installSize": 0,
          "compatibilityFlags": "", "vfsVersion": null, "upid": null, "packages": []}])"));
     EXPECT_EQ(games[0], json::parse(must("show A --json")));
@@ -267,6 +274,11 @@ TEST_F(Host, ListAndExportShowTheRecords) {
     json onlyA = parseRegFile(must("export A"));
     EXPECT_EQ(onlyA.size(), 3u);
     EXPECT_EQ(onlyA[kRecordA], record);
+    EXPECT_EQ(onlyA[kEntryA]["EstimatedSize"], "dword:00000001");
+
+    // A stored -1 reads as -1, like a missing number, and is still exported.
+    must("set A --upid -1");
+    EXPECT_EQ(parseRegFile(must("export A"))[kRecordA]["UPID"], "dword:ffffffff");
 }
 
 }  // namespace

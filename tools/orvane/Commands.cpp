@@ -7,6 +7,7 @@
 #include "tools/orvane/Progress.h"
 #include "tools/orvane/RegFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -83,8 +84,13 @@ void addSizeIfSet(TRegFile& file, const char* name, uint64_t size) {
     }
 }
 
-void addNumberIfSet(TRegFile& file, const char* name, int32_t number) {
-    if (number != -1) {
+// The getters read a missing number as -1, and a stored -1 as -1 too: the raw values tell them
+// apart.
+void addNumberIfSet(TRegFile& file, const std::vector<TRawValue>& record, const char* name,
+                    int32_t number) {
+    bool stored = std::any_of(record.begin(), record.end(),
+                              [name](const TRawValue& value) { return value.name == name; });
+    if (number != -1 || stored) {
         file.addNumber(name, static_cast<uint32_t>(number));
     }
 }
@@ -100,8 +106,9 @@ void exportGame(TRegFile& file, const std::string& id) {
         addSizeIfSet(file, "TotalSize", game.totalSize);
         addSizeIfSet(file, "InstallSize", game.installSize);
         addTextIfSet(file, "CompatibilityFlags", game.compatibilityFlags);
-        addNumberIfSet(file, "VFSVersion", game.vfsVersion);
-        addNumberIfSet(file, "UPID", game.upid);
+        std::vector<TRawValue> record = readRawValues(applicationKey(id));
+        addNumberIfSet(file, record, "VFSVersion", game.vfsVersion);
+        addNumberIfSet(file, record, "UPID", game.upid);
         for (const TPackageRecord& package : game.packages) {
             file.beginKey(applicationKey(id) + "\\Packages\\" + package.id);
             addTextIfSet(file, "Version", package.version);

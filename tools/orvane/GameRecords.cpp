@@ -1,6 +1,7 @@
 #include "tools/orvane/GameRecords.h"
 
 #include "Common/General/TString.h"
+#include "tools/orvane/Folders.h"
 
 namespace OrvaneHost {
 
@@ -58,6 +59,7 @@ TGameRecord readGame(const std::string& id) {
     game.installPath = text(application->getInstallPath());
     game.compatibilityFlags = text(application->getCompatibilityFlags());
     game.installed = application->isInstalled();
+    game.folderMissing = folderMissing(game.installPath, game.path);
     game.totalSize = application->getTotalSize();
     game.installSize = application->getInstallSize();
     game.vfsVersion = application->getVFSVersion();

@@ -26,6 +26,7 @@ struct TGameRecord {
     std::string installPath;
     std::string compatibilityFlags;
     bool installed = false;
+    bool folderMissing = false;  // the recorded game folder is not on disk
     uint64_t totalSize = 0;
     uint64_t installSize = 0;
     int32_t vfsVersion = -1;  // -1: not set

@@ -44,10 +44,12 @@ std::string orNull(int32_t number) {
 }  // namespace
 
 std::string gamesTable(const std::vector<TGameRecord>& games) {
-    std::vector<TRow> rows{{"ID", "NAME", "VERSION", "INSTALLED", "TOTAL SIZE", "INSTALL SIZE"}};
+    std::vector<TRow> rows{
+        {"ID", "NAME", "VERSION", "INSTALLED", "TOTAL SIZE", "INSTALL SIZE", "FOLDER"}};
     for (const TGameRecord& game : games) {
         rows.push_back({game.id, game.name, game.version, yesNo(game.installed),
-                        std::to_string(game.totalSize), std::to_string(game.installSize)});
+                        std::to_string(game.totalSize), std::to_string(game.installSize),
+                        game.folderMissing ? "missing" : ""});
     }
     return table(rows);
 }
@@ -106,6 +108,7 @@ std::string gameJson(const TGameRecord& game) {
     return "{\"id\":" + jsonString(game.id) + ",\"name\":" + jsonString(game.name) +
            ",\"version\":" + jsonString(game.version) +
            ",\"installed\":" + (game.installed ? "true" : "false") +
+           ",\"folderMissing\":" + (game.folderMissing ? "true" : "false") +
            ",\"path\":" + jsonString(game.path) +
            ",\"installPath\":" + jsonString(game.installPath) +
            ",\"totalSize\":" + std::to_string(game.totalSize) +

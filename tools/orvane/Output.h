@@ -8,7 +8,8 @@
 
 namespace OrvaneHost {
 
-// Id, name, version, installed and the two sizes, one game a row.
+// Id, name, version, installed, the two sizes and "missing" when the game's folder is gone, one
+// game a row.
 std::string gamesTable(const std::vector<TGameRecord>& games);
 // Every property and package of one game, one per line.
 std::string gameDetails(const TGameRecord& game);

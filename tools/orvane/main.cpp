@@ -39,17 +39,23 @@ CLI::Validator notEmpty() {
         "TEXT");
 }
 
-// Plain decimal digits up to max; the text is passed on in canonical form.
+// Plain decimal digits, at most 20 of them, whose value is at most limit.
+bool readDigits(const std::string& digits, uint64_t limit, uint64_t& value) {
+    value = 0;
+    bool valid = !digits.empty() && digits.size() <= 20;
+    for (char c : digits) {
+        valid = valid && c >= '0' && c <= '9' && value <= (limit - (c - '0')) / 10;
+        value = valid ? value * 10 + (c - '0') : 0;
+    }
+    return valid;
+}
+
+// The text is passed on in canonical form.
 CLI::Validator decimal(uint64_t max) {
     return CLI::Validator(
         [max](std::string& text) -> std::string {
             uint64_t value = 0;
-            bool valid = !text.empty() && text.size() <= 20;
-            for (char c : text) {
-                valid = valid && c >= '0' && c <= '9' && value <= (max - (c - '0')) / 10;
-                value = valid ? value * 10 + (c - '0') : 0;
-            }
-            if (!valid) {
+            if (!readDigits(text, max, value)) {
                 return "\"" + text + "\" is not a whole number from 0 to " + std::to_string(max);
             }
             text = std::to_string(value);
@@ -58,8 +64,24 @@ CLI::Validator decimal(uint64_t max) {
         "NUMBER");
 }
 
+// A signed 32-bit number, as the records store them: an optional minus sign, then digits.
+CLI::Validator signedNumber() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const bool negative = !text.empty() && text[0] == '-';
+            const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
+            uint64_t magnitude = 0;
+            if (!readDigits(text.substr(negative ? 1 : 0), limit, magnitude)) {
+                return "\"" + text + "\" is not a whole number from -2147483648 to 2147483647";
+            }
+            text = std::to_string(negative ? -static_cast<int64_t>(magnitude)
+                                           : static_cast<int64_t>(magnitude));
+            return {};
+        },
+        "NUMBER");
+}
+
 constexpr uint64_t kMaxSize = std::numeric_limits<uint64_t>::max();
-constexpr uint64_t kMaxNumber = std::numeric_limits<int32_t>::max();
 constexpr uint64_t kMaxFlagId = std::numeric_limits<uint32_t>::max();
 
 template <typename T>
@@ -146,8 +168,8 @@ int main(int argc, char** argv) {
     auto* totalOpt = set->add_option("--total-size", totalSize)->transform(decimal(kMaxSize));
     auto* installOpt = set->add_option("--install-size", installSize)->transform(decimal(kMaxSize));
     auto* compatOpt = set->add_option("--compat", compatibilityFlags)->check(notEmpty());
-    auto* vfsOpt = set->add_option("--vfs-version", vfsVersion)->transform(decimal(kMaxNumber));
-    auto* upidOpt = set->add_option("--upid", upid)->transform(decimal(kMaxNumber));
+    auto* vfsOpt = set->add_option("--vfs-version", vfsVersion)->transform(signedNumber());
+    auto* upidOpt = set->add_option("--upid", upid)->transform(signedNumber());
     bind(set, [&] {
         return setGameProperties({id, given(totalOpt, totalSize), given(installOpt, installSize),
                                   given(compatOpt, compatibilityFlags), given(vfsOpt, vfsVersion),
