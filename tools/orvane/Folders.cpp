@@ -4,15 +4,30 @@
 
 namespace OrvaneHost {
 
-bool folderExists(const std::string& path) {
+namespace {
+
+// The attributes of what the path names; 0 when nothing is there.
+DWORD attributesOf(const std::string& path) {
     if (path.empty()) {
-        return false;
+        return 0;
     }
     std::u16string units = toUtf16(path);
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
-    return GetFileAttributesExW(reinterpret_cast<const WCHAR*>(units.c_str()),
-                                GetFileExInfoStandard, &attributes) != FALSE &&
-           (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (GetFileAttributesExW(reinterpret_cast<const WCHAR*>(units.c_str()), GetFileExInfoStandard,
+                             &attributes) == FALSE) {
+        return 0;
+    }
+    return attributes.dwFileAttributes;
+}
+
+}  // namespace
+
+bool pathExists(const std::string& path) {
+    return attributesOf(path) != 0;
+}
+
+bool folderExists(const std::string& path) {
+    return (attributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string gameFolder(const std::string& installPath, const std::string& path) {

@@ -5,6 +5,8 @@
 
 namespace OrvaneHost {
 
+// True when the path names an existing file or folder.
+bool pathExists(const std::string& path);
 // True when the path names an existing folder.
 bool folderExists(const std::string& path);
 // The game's folder: its install path, else the folder that holds its path; empty when the

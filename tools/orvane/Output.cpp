@@ -80,6 +80,10 @@ std::string gameDetails(const TGameRecord& game) {
     return text + "packages:\n" + packagesTable(game.packages);
 }
 
+std::string textTable(const std::vector<std::vector<std::string>>& rows) {
+    return table(rows);
+}
+
 std::string jsonString(const std::string& text) {
     std::string quoted = "\"";
     for (unsigned char c : text) {

@@ -18,6 +18,9 @@ std::string packagesTable(const std::vector<TPackageRecord>& packages);
 std::string gameJson(const TGameRecord& game);
 std::string gamesJson(const std::vector<TGameRecord>& games);
 
+// Rows of cells as columns as wide as their widest cell, two spaces apart.
+std::string textTable(const std::vector<std::vector<std::string>>& rows);
+
 // A JSON string literal: quotes, backslashes and control characters escaped.
 std::string jsonString(const std::string& text);
 

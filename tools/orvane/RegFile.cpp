@@ -43,12 +43,20 @@ TRegFile::TRegFile() {
 }
 
 void TRegFile::beginKey(const std::string& keyPath) {
+    addSection("", keyPath);
+}
+
+void TRegFile::deleteKey(const std::string& keyPath) {
+    addSection("-", keyPath);
+}
+
+void TRegFile::addSection(const char* mark, const std::string& keyPath) {
     std::string path = keyPath;
     if (!path.empty() && path.back() == '\\') {
         path.pop_back();
     }
     addLine("");
-    addLine("[HKEY_CURRENT_USER\\" + path + "]");
+    addLine("[" + std::string(mark) + "HKEY_CURRENT_USER\\" + path + "]");
 }
 
 void TRegFile::addText(const std::string& name, const std::string& text) {

@@ -15,6 +15,8 @@ public:
 
     // Starts the section of a key; the path is relative to HKEY_CURRENT_USER.
     void beginKey(const std::string& keyPath);
+    // A section that deletes the key and everything below it when the file is imported.
+    void deleteKey(const std::string& keyPath);
     // A REG_SZ value; the name "" is the key's default value. Text that a quoted string can not
     // carry (line breaks, other control characters) is written as the hexadecimal of its UTF-16.
     void addText(const std::string& name, const std::string& text);
@@ -28,6 +30,7 @@ public:
     std::string utf16() const;
 
 private:
+    void addSection(const char* mark, const std::string& keyPath);
     void addHex(const std::string& name, DWORD type, const BYTE* data, size_t size);
     void addLine(const std::string& line) { text_ += line + "\r\n"; }
 

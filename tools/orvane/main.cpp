@@ -5,6 +5,7 @@
 #include "tools/orvane/Commands.h"
 #include "tools/orvane/HostLog.h"
 #include "tools/orvane/HostRegistry.h"
+#include "tools/orvane/RepairCommands.h"
 #include "tools/orvane/ReportHandler.h"
 
 #include <CLI/CLI.hpp>
@@ -221,6 +222,31 @@ int main(int argc, char** argv) {
     exportCommand->add_option("-o,--output", file, "UTF-16 file; stdout (UTF-8) without it")
         ->check(notEmpty());
     bind(exportCommand, [&] { return exportRecords(id, file); });
+
+    auto* importCommand = app.add_subcommand("import", "Apply a .reg file to the records");
+    bool dryRun = false;
+    importCommand->add_option("FILE", file, "Registry Editor file (UTF-16 or UTF-8)")
+        ->required()
+        ->check(notEmpty());
+    importCommand->add_flag("--dry-run", dryRun, "Only print what would change");
+    bind(importCommand, [&] { return importRecords(file, dryRun); });
+
+    auto* doctor = app.add_subcommand("doctor", "Find and repair broken game records");
+    TDoctorRequest doctorRequest;
+    doctor->add_option("ID", doctorRequest.ids)->check(recordId());
+    doctor->add_flag("--json", doctorRequest.json, "As JSON");
+    auto* fixFlag = doctor->add_flag("--fix", doctorRequest.fix, "Repair what can be repaired");
+    doctor
+        ->add_flag("--forget-missing", doctorRequest.forgetMissing,
+                   "With --fix: delete the records of games and packages whose folder is gone "
+                   "(never files)")
+        ->needs(fixFlag);
+    doctor
+        ->add_option("--backup", doctorRequest.backupFile,
+                     "With --fix: where to save the keys first (default: a timestamped file here)")
+        ->check(notEmpty())
+        ->needs(fixFlag);
+    bind(doctor, [&] { return doctorRecords(doctorRequest); });
 
     // Hidden: raises a severe report through the path the library uses, to check the handler.
     auto* raise = app.add_subcommand("debug-raise")->group("");
