@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -101,6 +102,16 @@ protected:
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(root_ / "out"),
                 readFile(root_ / "err")};
+    }
+    // Runs each command of (arguments, exit status, a pattern that stdout must contain).
+    template <typename TSteps>
+    void runSteps(const TSteps& steps) {
+        for (const auto& [words, status, out] : steps) {
+            SCOPED_TRACE(words);
+            TRun result = run(words);
+            EXPECT_EQ(result.status, status) << result.err;
+            EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
+        }
     }
     // Runs a command that must succeed.
     std::string must(const std::string& words) {

@@ -34,12 +34,7 @@ TEST_F(Host, EachCommandChangesOrShowsTheRecords) {
         {"show Z", 1, "^$"},
         {"uninstall Z", 1, "^$"},
     };
-    for (const auto& [words, status, out] : steps) {
-        SCOPED_TRACE(words);
-        TRun result = run(words);
-        EXPECT_EQ(result.status, status) << result.err;
-        EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
-    }
+    runSteps(steps);
 }
 
 TEST_F(Host, UninstallShowsProgressThenRemovesTheRecord) {

@@ -207,12 +207,7 @@ TEST_F(Repair, DoctorOptionsAndStatus) {
          "^saved the keys to be repaired in orvane-backup-[0-9]{8}-[0-9]{6}\\.reg\n"},
         {"doctor", 1, "^B\t\tmissing-folder\tno\t[^\n]+\n$"},
     };
-    for (const auto& [words, status, out] : steps) {
-        SCOPED_TRACE(words);
-        TRun result = run(words);
-        EXPECT_EQ(result.status, status) << result.err;
-        EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
-    }
+    runSteps(steps);
 }
 
 TEST_F(Repair, AnExportImportedIntoAnEmptyHiveExportsTheSameBytes) {
