@@ -140,15 +140,34 @@ bool TKeyStore::hasValues(int64_t key) {
 }
 
 bool TKeyStore::subkeyAt(int64_t key, DWORD index, TSubkeyEntry& entry) {
-    TSqlStatement query(
-        statements_.get("SELECT name, class, written FROM keys WHERE parent = ?1 ORDER BY folded "
-                        "LIMIT 1 OFFSET ?2"));
-    if (!query.bind(1, key).bind(2, static_cast<int64_t>(index)).step()) {
+    // A listing goes index by index; counting from the first subkey each time would make it
+    // quadratic. The cursor serves only while nobody has changed the hive since it was left.
+    TSubkeyCursor& cursor = statements_.subkeyCursor();
+    TSqlStatement version(statements_.get("PRAGMA data_version"));
+    version.step();
+    const int64_t othersChanges = version.integer(0);
+    const int64_t ownChanges = sqlite3_total_changes64(statements_.db());
+    const bool follows = index > 0 && cursor.parent == key && cursor.index + 1 == index &&
+                         cursor.ownChanges == ownChanges && cursor.othersChanges == othersChanges;
+    TSqlStatement query(statements_.get(
+        follows ? "SELECT name, class, written, folded FROM keys WHERE parent = ?1 AND folded > ?2 "
+                  "ORDER BY folded LIMIT 1"
+                : "SELECT name, class, written, folded FROM keys WHERE parent = ?1 ORDER BY folded "
+                  "LIMIT 1 OFFSET ?2"));
+    query.bind(1, key);
+    if (follows) {
+        query.bind(2, cursor.folded);
+    } else {
+        query.bind(2, static_cast<int64_t>(index));
+    }
+    if (!query.step()) {
+        cursor.parent = 0;
         return false;
     }
     entry.name = query.text16(0);
     entry.keyClass = query.isNull(1) ? std::u16string() : query.text16(1);
     entry.lastWrite = query.integer(2);
+    cursor = {key, index, query.bytes(3), ownChanges, othersChanges};
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -123,6 +124,36 @@ TEST_F(RegistryTest, SubkeysMatchAndEnumerateByTheirUpperCaseNames) {
         EXPECT_EQ((TNames{W("A"), W("a1"), W("b"), W("z2"), W("Zed"), W("["), W("_x"), W("~"),
                           W("\u0101"), W("\u00ff"), W("\u03a3igma")}),
                   names(root));
+    }
+}
+
+// An index counts the subkeys there are at the time of the call, also when keys were added or
+// deleted since the previous index of the same listing.
+TEST_F(RegistryTest, SubkeyIndexesFollowChangesMadeDuringAListing) {
+    for (const WCHAR* name : {W("a"), W("b"), W("c"), W("d"), W("e")}) {
+        ASSERT_EQ(ERROR_SUCCESS, touch(root, name));
+    }
+    // The change made before asking for the index, then the name expected at that index.
+    const std::tuple<std::function<void()>, const WCHAR*> steps[] = {
+        {[] {}, W("a")},
+        {[] {}, W("b")},
+        {[this] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(root, W("c"))); }, W("d")},
+        {[this] { EXPECT_EQ(ERROR_SUCCESS, touch(root, W("b2"))); }, W("d")},
+        {[] {}, W("e")},
+        {[] {}, nullptr},
+    };
+    DWORD index = 0;
+    for (const auto& [change, expected] : steps) {
+        change();
+        WCHAR name[16];
+        DWORD length = 16;
+        const LONG status = RegEnumKeyExW(root, index++, name, &length, 0, 0, 0, 0);
+        if (expected == nullptr) {
+            EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
+        } else {
+            ASSERT_EQ(ERROR_SUCCESS, status);
+            EXPECT_EQ(TWide(expected), TWide(name, length)) << index - 1;
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "tools/orvane/HostRegistry.h"
 #include "tools/orvane/RegistryEdits.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
@@ -24,10 +25,16 @@ std::string upper(std::string text) {
     return text;
 }
 
+bool sameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return toupper(static_cast<unsigned char>(x)) ==
+                      toupper(static_cast<unsigned char>(y));
+           });
+}
+
 const TRawValue* findValue(const TValues& values, const std::string& name) {
-    const std::string wanted = upper(name);
     for (const TRawValue& value : values) {
-        if (upper(value.name) == wanted) {
+        if (sameName(value.name, name)) {
             return &value;
         }
     }
@@ -202,7 +209,8 @@ private:
                 [key = game.entry] { return deleteKeyTree(key) == ERROR_SUCCESS; });
             return;
         }
-        const TValues record = readRawValues(game.record);
+        DWORD subkeys = 0;
+        const TValues record = readRawValues(game.record, &subkeys);
         checkValues(game.id, "", "the record", record, std::begin(kRecordValues),
                     std::end(kRecordValues));
         if (entry) {
@@ -216,6 +224,9 @@ private:
             checkSize(game.id, record, *entry, entryKey);
         }
         checkFolders(game, record, entryKey);
+        if (subkeys > 0) {
+            checkPackages(game);
+        }
     }
 
     // True when the entry holds every value that registration writes.
@@ -315,6 +326,9 @@ private:
             add(game.id, "", "missing-folder", "the game folder " + folder + " does not exist",
                 keys, forget(keys));
         }
+    }
+
+    void checkPackages(const TGameKeys& game) {
         const std::string packages = game.record + "\\Packages\\";
         for (const std::string& package : readSubkeyNames(packages)) {
             const TValues values = readRawValues(packages + package);

@@ -64,14 +64,17 @@ std::string TRawValue::text() const {
     return toUtf8(units.substr(0, units.find(u'\0')));
 }
 
-std::vector<TRawValue> readRawValues(const std::string& keyPath) {
+std::vector<TRawValue> readRawValues(const std::string& keyPath, DWORD* subkeys) {
     std::vector<TRawValue> values;
     TRegistryKey key(keyPath, KEY_QUERY_VALUE);
     DWORD count = 0;
     DWORD longestName = 0;
     DWORD largestData = 0;
+    if (subkeys != nullptr) {
+        *subkeys = 0;
+    }
     if (!key ||
-        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+        RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, subkeys, nullptr, nullptr, &count,
                          &longestName, &largestData, nullptr, nullptr) != ERROR_SUCCESS) {
         return values;
     }

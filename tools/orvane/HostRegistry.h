@@ -27,8 +27,9 @@ struct TRawValue {
     std::string text() const;
 };
 
-// Every value of the key in enumeration order; empty when the key is missing.
-std::vector<TRawValue> readRawValues(const std::string& keyPath);
+// Every value of the key in enumeration order; empty when the key is missing. subkeys, when
+// given, receives how many subkeys the key has.
+std::vector<TRawValue> readRawValues(const std::string& keyPath, DWORD* subkeys = nullptr);
 // Names of the key's direct subkeys; empty when the key is missing.
 std::vector<std::string> readSubkeyNames(const std::string& keyPath);
 
