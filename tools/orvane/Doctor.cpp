@@ -254,7 +254,8 @@ private:
         const std::string version = textOf(record, "Version");
         std::string detail = entry ? "the uninstall entry lacks " + lacking
                                    : std::string("the game has no uninstall entry");
-        if (name.empty() || icon.empty() || installPath.empty() || version.empty()) {
+        if (name.empty() || icon.empty() || path.empty() || installPath.empty() ||
+            version.empty()) {
             add(id, "", "missing-entry",
                 detail + "; not enough is recorded to re-create it: register again");
             return false;
