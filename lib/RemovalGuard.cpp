@@ -1,9 +1,13 @@
 #include "lib/RemovalGuard.h"
 
 #include "Common/General/ScrambledText.h"
+#include "Common/General/TArray.h"
 #include "lib/RegistryLayout.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+
+#include <algorithm>
+#include <string>
 
 namespace OrvaneLib {
 
@@ -16,10 +20,41 @@ bool isVolumeRoot(const TString& canonical) {
         return true;
     }
     const char* text = canonical.c_str();
-    bool networkShare = text[0] == '\\' && text[1] == '\\' && text[2] != '.' && text[2] != '?';
+    bool networkShare = (text[0] == '\\' || text[0] == '/') &&
+                        (text[1] == '\\' || text[1] == '/') && text[2] != '.' && text[2] != '?';
     uint32_t position = root.getLength();
     return networkShare && !canonical.findChar('/', position, true);
 }
+
+TString quoted(const TString& text) {
+    return TString(" (\"") + text + TString("\")");
+}
+
+TString systemError(uint32_t error) {
+    return TString(" (system error ") + TString(std::to_string(error).c_str()) + TString(")");
+}
+
+// Folders of the user and the system, by the variables that name them. Whole ones may hold a
+// game; the others may not even do that.
+struct TSystemFolder {
+    const char* variable;
+    bool guardsInside;
+};
+constexpr TSystemFolder kSystemFolders[] = {
+    {"SystemRoot", true},
+    {"windir", true},
+    {"USERPROFILE", false},
+    {"PUBLIC", false},
+    {"ALLUSERSPROFILE", false},
+    {"ProgramData", false},
+    {"APPDATA", false},
+    {"LOCALAPPDATA", false},
+    {"TEMP", false},
+    {"ProgramFiles", false},
+    {"ProgramFiles(x86)", false},
+    {"ProgramW6432", false},
+    {"CommonProgramFiles", false},
+};
 
 }  // namespace
 
@@ -46,11 +81,14 @@ bool isSameOrInside(const TString& inner, const TString& outer) {
 }
 
 TRemovalGuard::TRemovalGuard(const TString& clientDirectory, const TString& applicationId)
-    : applicationId(applicationId),
-      clientFolder(canonicalFolder(clientDirectory)),
-      userDataFolder(canonicalFolder(clientDirectory + TString("/content/userdata"))) {}
+    : applicationId(applicationId), clientDirectory(clientDirectory) {
+    add(clientDirectory, ORVANE_TEXT("the client's directory"), true, true);
+    add(clientDirectory + TString("/content/userdata"),
+        ORVANE_TEXT("the folder of every game's user data"), false, true);
+    addSystemFolders();
+}
 
-TString TRemovalGuard::whyProtected(const TString& folder) {
+TString TRemovalGuard::whyProtected(const TString& folder, bool ownUserData) {
     if (!isAbsolutePath(folder)) {
         return ORVANE_TEXT("it is not an absolute path");
     }
@@ -58,41 +96,154 @@ TString TRemovalGuard::whyProtected(const TString& folder) {
     if (isVolumeRoot(canonical)) {
         return ORVANE_TEXT("it is the root of a volume");
     }
-    if (isSameOrInside(clientFolder, canonical)) {
-        return ORVANE_TEXT("it holds the client");
-    }
-    if (isSameOrInside(userDataFolder, canonical)) {
-        return ORVANE_TEXT("it holds the user data of every game");
-    }
-    const TArray<TString>& others = otherGameFolders();
-    for (uint32_t i = 0; i < others.getCount(); ++i) {
-        if (isSameOrInside(others.get(i), canonical)) {
-            return ORVANE_TEXT("it holds another installed game");
+    TString reason = textReason(canonical, ownUserData);
+    return reason.isEmpty() ? identityReason(canonical, ownUserData) : reason;
+}
+
+TString TRemovalGuard::textReason(const TString& canonical, bool ownUserData) {
+    for (const TProtectedFolder& other : folders()) {
+        const bool holds = isSameOrInside(other.canonical, canonical);
+        const bool inside = isSameOrInside(canonical, other.canonical);
+        if (holds && inside) {
+            return ORVANE_TEXT("it is ") + other.description;
+        }
+        if (holds) {
+            return ORVANE_TEXT("it holds ") + other.description;
+        }
+        if (inside && other.guardsInside && !(ownUserData && other.holdsUserData)) {
+            return ORVANE_TEXT("it lies inside ") + other.description;
         }
     }
     return TString();
 }
 
-const TArray<TString>& TRemovalGuard::otherGameFolders() {
-    if (otherFoldersRead) {
-        return otherFolders;
+TString TRemovalGuard::identityReason(const TString& canonical, bool ownUserData) {
+    const TFolderIdentity target = readFolderIdentity(canonical);
+    if (target.lookup == TLookup::missing) {
+        return TString();  // nothing there to delete, whatever the text names
     }
-    otherFoldersRead = true;
+    if (target.lookup == TLookup::failed) {
+        return ORVANE_TEXT("what it is can not be told") + systemError(target.error);
+    }
+    if (isVolumeRoot(target.finalPath)) {
+        return ORVANE_TEXT("it is the root of a volume") + quoted(target.finalPath);
+    }
+    std::vector<TFileIdentity> ancestors;
+    TFolderIdentity failure;
+    if (!readAncestorIdentities(target.finalPath, ancestors, failure)) {
+        return ORVANE_TEXT("what holds it can not be told") + systemError(failure.error);
+    }
+    for (TProtectedFolder& other : folders()) {
+        const TFolderIdentity& found = identityOf(other);
+        if (found.lookup == TLookup::missing) {
+            continue;
+        }
+        if (found.lookup == TLookup::failed) {
+            return ORVANE_TEXT("whether it holds ") + other.description +
+                   ORVANE_TEXT(" can not be told") + systemError(found.error);
+        }
+        if (found.identity == target.identity) {
+            return ORVANE_TEXT("it is ") + other.description + quoted(found.finalPath);
+        }
+        if (isSameOrInside(found.finalPath, target.finalPath)) {
+            return ORVANE_TEXT("it holds ") + other.description + quoted(found.finalPath);
+        }
+        const bool inside =
+            std::find(ancestors.begin(), ancestors.end(), found.identity) != ancestors.end();
+        if (inside && other.guardsInside && !(ownUserData && other.holdsUserData)) {
+            return ORVANE_TEXT("it lies inside ") + other.description + quoted(found.finalPath);
+        }
+    }
+    return TString();
+}
+
+const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
+    if (!folder.identityRead) {
+        folder.identityRead = true;
+        folder.found = readFolderIdentity(folder.canonical);
+    }
+    return folder.found;
+}
+
+void TRemovalGuard::add(const TString& path, TString description, bool guardsInside,
+                        bool holdsUserData) {
+    if (!isAbsolutePath(path)) {
+        return;  // names no folder of its own: a relative text means whatever the caller's is
+    }
+    TProtectedFolder folder;
+    folder.canonical = canonicalFolder(path);
+    folder.description = std::move(description);
+    folder.guardsInside = guardsInside;
+    folder.holdsUserData = holdsUserData;
+    protected_.push_back(std::move(folder));
+}
+
+std::vector<TRemovalGuard::TProtectedFolder>& TRemovalGuard::folders() {
+    if (!othersRead) {
+        othersRead = true;
+        addOtherGames();
+    }
+    return protected_;
+}
+
+void TRemovalGuard::addOtherGames() {
     TArray<TString> games = getRegistrySubkeys(kApplicationsKey);
     for (uint32_t i = 0; i < games.getCount(); ++i) {
-        TString other = games.get(i);
+        const TString& other = games.get(i);
         if (other.compare(applicationId, false) == 0) {
             continue;
         }
-        TString key = applicationKey(other);
-        for (const char* valueName : {kPathValue, kInstallPathValue}) {
-            TString folder = readRegistryValue(key, valueName, REG_SZ);
-            if (isAbsolutePath(folder)) {
-                otherFolders.add(canonicalFolder(folder));
-            }
+        const TString key = applicationKey(other);
+        const TString name = quoted(other);
+        add(readRegistryValue(key, kPathValue, REG_SZ), ORVANE_TEXT("another game's folder") + name,
+            true);
+        add(readRegistryValue(key, kInstallPathValue, REG_SZ),
+            ORVANE_TEXT("another game's folder") + name, true);
+        add(clientDirectory + TString("/content/userdata/") + other,
+            ORVANE_TEXT("another game's user data") + name, true);
+        // Most games have no packages: a missing key is no news here.
+        std::vector<TString> packages;
+        forEachRegistrySubkey(
+            packagesKey(other).c_str(),
+            [&packages](HKEY, const TString& package) { packages.push_back(package); }, KEY_READ);
+        for (const TString& package : packages) {
+            add(readRegistryValue(packageKey(other, package), kPathValue, REG_SZ),
+                ORVANE_TEXT("a package folder of another game") + name, true);
         }
     }
-    return otherFolders;
+}
+
+void TRemovalGuard::addSystemFolders() {
+    for (const TSystemFolder& folder : kSystemFolders) {
+        add(getEnvironmentVariable(folder.variable),
+            ORVANE_TEXT("the folder of %") + TString(folder.variable) + TString("%"),
+            folder.guardsInside);
+    }
+}
+
+TRemovalPlan planRemoval(const TString& clientDirectory, const TString& applicationId,
+                         const TString& path, const TString& installPath) {
+    TRemovalPlan plan;
+    plan.userDataPath = clientDirectory + TString("/content/userdata/") + applicationId;
+    normalizePath(plan.userDataPath);
+    plan.gameFolder = installPath.isEmpty() ? path : installPath;
+    TRemovalGuard guard(clientDirectory, applicationId);
+    const struct {
+        const TString* folder;
+        bool ownUserData;
+    } checks[] = {{&path, false}, {&installPath, false}, {&plan.userDataPath, true}};
+    for (const auto& check : checks) {
+        if (check.folder->isEmpty()) {
+            continue;
+        }
+        TString reason = guard.whyProtected(*check.folder, check.ownUserData);
+        if (!reason.isEmpty()) {
+            plan.refusedFolder = *check.folder;
+            plan.reason = std::move(reason);
+            break;
+        }
+    }
+    return plan;
 }
 
 }  // namespace OrvaneLib

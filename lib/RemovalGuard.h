@@ -1,11 +1,19 @@
-// Folders that uninstall must never delete, whatever a record says: a relative path, a root, the
-// client's directory or a folder above it, the folder that holds every game's user data, or a
-// folder that holds another recorded game. Launchers without such a check have wiped whole game
-// libraries and home folders.
+// Folders that uninstall must never delete, whatever a record says: a relative path, the root of a
+// volume, the client's directory, what lies inside it or holds it, the folder that holds every
+// game's user data, another recorded game's folders (its "Path", "InstallPath", user data and
+// package folders), the user's profile and the system's folders. Launchers without such a check
+// have wiped whole game libraries and home folders.
+//
+// The judgement is made twice: on the text of the paths, and on what the paths are, by the
+// identity of the folders they reach, so that no spelling (case, trailing dots, 8.3 aliases,
+// device prefixes, links on the way, two drive letters for one place) gets past it. A folder whose
+// identity can not be read is refused too: the removal stops before anything is deleted.
 #pragma once
 
-#include "Common/General/TArray.h"
 #include "Common/General/TString.h"
+#include "platform/FileIdentity.h"
+
+#include <vector>
 
 namespace OrvaneLib {
 
@@ -17,23 +25,49 @@ TString canonicalFolder(const TString& path);
 // Windows compares paths).
 bool isSameOrInside(const TString& inner, const TString& outer);
 
-// Judges the recorded folders of one application before its removal.
+// Judges the folders that the removal of one application would delete.
 class TRemovalGuard {
 public:
     TRemovalGuard(const TString& clientDirectory, const TString& applicationId);
 
-    // Empty when folder may be deleted; otherwise why not.
-    TString whyProtected(const TString& folder);
+    // Empty when folder may be deleted; otherwise why not. Only the game's own user-data folder
+    // may lie inside the client's directory.
+    TString whyProtected(const TString& folder, bool ownUserData = false);
 
 private:
-    // The canonical "Path" and "InstallPath" of every other recorded game, read on first need.
-    const TArray<TString>& otherGameFolders();
+    struct TProtectedFolder {
+        TString canonical;
+        TString description;         // "the client's directory", "another game's folder (\"B\")"
+        bool guardsInside = false;   // nothing inside it may be deleted either
+        bool holdsUserData = false;  // the client's directory, or the folder of all user data
+        bool identityRead = false;
+        TFolderIdentity found;
+    };
+
+    TString textReason(const TString& canonical, bool ownUserData);
+    TString identityReason(const TString& canonical, bool ownUserData);
+    const TFolderIdentity& identityOf(TProtectedFolder& folder);
+    void add(const TString& path, TString description, bool guardsInside,
+             bool holdsUserData = false);
+    // Every other recorded game's folders, read once, on first need.
+    std::vector<TProtectedFolder>& folders();
+    void addOtherGames();
+    void addSystemFolders();
 
     const TString applicationId;
-    const TString clientFolder;
-    const TString userDataFolder;
-    TArray<TString> otherFolders;
-    bool otherFoldersRead = false;
+    const TString clientDirectory;
+    std::vector<TProtectedFolder> protected_;
+    bool othersRead = false;
 };
+
+// What the removal of one application deletes, in order, or why it must not happen.
+struct TRemovalPlan {
+    TString userDataPath;   // the client's directory + "/content/userdata/" + id, normalised
+    TString gameFolder;     // "InstallPath", or "Path" when that is empty; may be empty
+    TString refusedFolder;  // empty when the removal may go ahead
+    TString reason;
+};
+TRemovalPlan planRemoval(const TString& clientDirectory, const TString& applicationId,
+                         const TString& path, const TString& installPath);
 
 }  // namespace OrvaneLib

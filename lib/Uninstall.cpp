@@ -36,25 +36,16 @@ constexpr auto kFolderProtected =
 
 // Refuses, before anything is deleted, a recorded folder that would take more than the game with
 // it.
-bool acceptFolders(const TString& path, const TString& installPath, const TString& clientDirectory,
-                   const TString& applicationId) {
-    TRemovalGuard guard(clientDirectory, applicationId);
-    for (const TString* folder : {&path, &installPath}) {
-        if (folder->isEmpty()) {
-            continue;
-        }
-        TString reason = guard.whyProtected(*folder);
-        if (reason.isEmpty()) {
-            continue;
-        }
-        stop(kFolderProtected, __LINE__);
-        TString message = ORVANE_TEXT("Refused to delete \"") + *folder + ORVANE_TEXT("\" for \"") +
-                          applicationId + ORVANE_TEXT("\": ") + reason;
-        reportError(message.c_str(), ORVANE_TEXT("U").c_str(), 1, 1, kSourceFile.text().c_str(),
-                    __LINE__);
-        return false;
+bool accept(const TRemovalPlan& plan, const TString& applicationId) {
+    if (plan.refusedFolder.isEmpty()) {
+        return true;
     }
-    return true;
+    stop(kFolderProtected, __LINE__);
+    TString message = ORVANE_TEXT("Refused to delete \"") + plan.refusedFolder +
+                      ORVANE_TEXT("\" for \"") + applicationId + ORVANE_TEXT("\": ") + plan.reason;
+    reportError(message.c_str(), ORVANE_TEXT("U").c_str(), 1, 1, kSourceFile.text().c_str(),
+                __LINE__);
+    return false;
 }
 
 }  // namespace
@@ -67,17 +58,17 @@ bool TApplication::removeGame(const ProgressCallback& progress) {
     if (clientDirectory.isEmpty()) {
         return stop(kNoClientDirectory, __LINE__);
     }
-    TString userDataPath = clientDirectory + TString("/content/userdata/") + applicationId;
-    normalizePath(userDataPath);
     TString path = getPath();
     TString installPath = getInstallPath();
-    if (!acceptFolders(path, installPath, clientDirectory, applicationId)) {
+    TRemovalPlan plan = planRemoval(clientDirectory, applicationId, path, installPath);
+    if (!accept(plan, applicationId)) {
         return false;
     }
+    const TString& userDataPath = plan.userDataPath;
 
     TArray<TString> deletions;
     deletions.add(userDataPath);
-    deletions.add(installPath.isEmpty() ? path : installPath);
+    deletions.add(plan.gameFolder);
     if (!shellDeletePaths(std::move(deletions), progress)) {
         return stop(kShellFailed, __LINE__);
     }

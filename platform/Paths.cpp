@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include "Common/General/TWideText.h"
 #include "win32/Win32Api.h"
 
 #include <cstring>
@@ -182,6 +183,17 @@ TString getCurrentDirectory() {
         size = length;
     }
     return TString("");
+}
+
+TString getEnvironmentVariable(const char* name) {
+    TWideText wideName(name);
+    DWORD size = GetEnvironmentVariableW(wideName.get(), nullptr, 0);
+    if (size == 0) {
+        return TString();
+    }
+    std::vector<WCHAR> buffer(size);
+    DWORD length = GetEnvironmentVariableW(wideName.get(), buffer.data(), size);
+    return length == 0 || length >= size ? TString() : TString(buffer.data());
 }
 
 }  // namespace OrvaneLib

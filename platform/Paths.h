@@ -24,5 +24,7 @@ bool expandShortPathName(TString& path);
 void normalizePath(TString& path);
 // The process's current directory; empty when the system cannot tell it.
 TString getCurrentDirectory();
+// The value of an environment variable; empty when it is not set.
+TString getEnvironmentVariable(const char* name);
 
 }  // namespace OrvaneLib

@@ -26,7 +26,9 @@
 
 #include "pal/inc/WinTypes.h"
 
+#define ERROR_NOT_READY 21L
 #define ERROR_BAD_NETPATH 53L
+#define ERROR_BAD_NET_NAME 67L
 #define ERROR_BUSY 170L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_TOO_MANY_OPEN_FILES 4L
@@ -76,3 +78,52 @@ PAL_API DWORD WINAPI GetLongPathNameW(LPCWSTR shortPath, LPWSTR longPath, DWORD 
 // "\" ("C:\"), other folders do not. Return values as Windows gives them: the length without the
 // terminator, or the size needed including the terminator when the buffer is too small.
 PAL_API DWORD WINAPI GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer);
+
+// Open files, for what a handle tells of the object behind a path: its identity and its final
+// path. Only OPEN_EXISTING with read access (0, FILE_READ_ATTRIBUTES or GENERIC_READ) is
+// provided; anything else is ERROR_NOT_SUPPORTED. The share mode is not enforced. A folder opens
+// only with FILE_FLAG_BACKUP_SEMANTICS (else ERROR_ACCESS_DENIED, as on Windows). Symbolic links
+// on the way are followed; FILE_FLAG_OPEN_REPARSE_POINT opens a link at the end of the path
+// itself. A mapped path beyond the host's limit gives ERROR_FILENAME_EXCED_RANGE. Handles are
+// closed with CloseHandle.
+#define GENERIC_READ 0x80000000u
+#define FILE_READ_ATTRIBUTES 0x00000080u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+#define OPEN_EXISTING 3u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+PAL_API HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                                  LPSECURITY_ATTRIBUTES securityAttributes,
+                                  DWORD creationDisposition, DWORD flagsAndAttributes,
+                                  HANDLE templateFile);
+
+// The host's device and inode stand for the volume serial number and the file index: two handles
+// name the same object exactly when both are equal. Attributes and times as GetFileAttributesExW
+// gives them.
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+PAL_API BOOL WINAPI GetFileInformationByHandle(HANDLE file,
+                                               LPBY_HANDLE_FILE_INFORMATION fileInformation);
+
+// The object's path with every link resolved, as "\\?\" and a Windows path below the mapped drive
+// whose folder holds it (the deepest one; on equal folders the first letter). Only the flags 0
+// (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS) are provided. An object below no mapped drive gives
+// ERROR_PATH_NOT_FOUND. Return values as GetCurrentDirectoryW.
+#define FILE_NAME_NORMALIZED 0x0u
+#define VOLUME_NAME_DOS 0x0u
+PAL_API DWORD WINAPI GetFinalPathNameByHandleW(HANDLE file, LPWSTR filePath, DWORD filePathLength,
+                                               DWORD flags);

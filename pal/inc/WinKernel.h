@@ -31,6 +31,12 @@ PAL_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, 
 PAL_API int _wcsicmp(const WCHAR* a, const WCHAR* b);
 PAL_API int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t count);
 
+// The process's environment, the host's own variables under the same names, values in UTF-8.
+// Return values as GetCurrentDirectoryW; a variable that is not set gives 0 with
+// ERROR_ENVVAR_NOT_FOUND.
+#define ERROR_ENVVAR_NOT_FOUND 203L
+PAL_API DWORD WINAPI GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size);
+
 // The calling thread's last error.
 PAL_API DWORD WINAPI GetLastError();
 PAL_API void WINAPI SetLastError(DWORD errorCode);

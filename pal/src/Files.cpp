@@ -2,6 +2,7 @@
 
 #include "pal/inc/WinKernel.h"
 #include "pal/src/Faults.h"
+#include "pal/src/FileStatus.h"
 #include "pal/src/Folders.h"
 #include "pal/src/PathMapping.h"
 #include "pal/src/Utf.h"
@@ -18,43 +19,12 @@ using namespace OrvaneLib::Pal;
 
 namespace {
 
-constexpr long long secondsFrom1601To1970 = 11644473600LL;
-
 bool isSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
 }
 
 char16_t upper(char16_t c) {
     return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
-}
-
-FILETIME fileTime(const struct statx_timestamp& time) {
-    long long ticks = (time.tv_sec + secondsFrom1601To1970) * 10000000LL + time.tv_nsec / 100;
-    ticks = std::max(ticks, 0LL);
-    return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
-}
-
-bool isFolder(const std::string& posixPath) {
-    struct stat status;
-    return stat(posixPath.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-DWORD attributesOf(const std::string& posixPath, const struct statx& status) {
-    DWORD attributes = 0;
-    if (S_ISLNK(status.stx_mode)) {
-        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-        if (isFolder(posixPath)) {
-            attributes |= FILE_ATTRIBUTE_DIRECTORY;
-        }
-    } else {
-        if (S_ISDIR(status.stx_mode)) {
-            attributes |= FILE_ATTRIBUTE_DIRECTORY;
-        }
-        if ((status.stx_mode & S_IWUSR) == 0) {
-            attributes |= FILE_ATTRIBUTE_READONLY;
-        }
-    }
-    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
 }
 
 // Whether the object at a mapped path exists (a link counts, whatever it points to).
@@ -73,16 +43,6 @@ DWORD lookUp(const std::u16string& windowsPath) {
 DWORD failWith(DWORD error) {
     SetLastError(error);
     return 0;
-}
-
-DWORD copyOut(const std::u16string& text, LPWSTR buffer, DWORD bufferLength) {
-    const DWORD needed = static_cast<DWORD>(text.size() + 1);
-    if (buffer == nullptr || bufferLength < needed) {
-        return needed;
-    }
-    std::copy(text.begin(), text.end(), buffer);
-    buffer[text.size()] = 0;
-    return needed - 1;
 }
 
 // A component in 8.3 form: BASE~N[.EXT].
@@ -200,8 +160,7 @@ BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS infoLe
         return failWith(mapped.error);
     }
     struct statx status;
-    const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
-    if (statx(AT_FDCWD, mapped.posix.c_str(), AT_SYMLINK_NOFOLLOW, mask, &status) != 0) {
+    if (statusOf(AT_FDCWD, mapped.posix.c_str(), AT_SYMLINK_NOFOLLOW, status) != 0) {
         return failWith(notFoundError(mapped.posix, errno));
     }
     auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(fileInformation);

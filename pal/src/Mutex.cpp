@@ -1,4 +1,5 @@
 #include "pal/src/KernelFault.h"
+#include "pal/src/KernelObjects.h"
 
 #include <pthread.h>
 #include <algorithm>
@@ -7,8 +8,11 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
+
+using OrvaneLib::Pal::findHandleOf;
+using OrvaneLib::Pal::insertHandle;
+using OrvaneLib::Pal::TKernelObject;
 
 namespace {
 
@@ -30,7 +34,7 @@ private:
     std::vector<std::shared_ptr<TMutexObject>> owned_;
 };
 
-class TMutexObject : public std::enable_shared_from_this<TMutexObject> {
+class TMutexObject : public TKernelObject, public std::enable_shared_from_this<TMutexObject> {
 public:
     // Returns WAIT_OBJECT_0, WAIT_ABANDONED or WAIT_TIMEOUT.
     DWORD wait(DWORD milliseconds) {
@@ -120,46 +124,6 @@ void TOwnedMutexes::remove(const TMutexObject* mutex) {
     }
 }
 
-// The live handles. Values are never reused, so a stale handle can not reach a newer object.
-class THandleTable {
-public:
-    HANDLE insert(std::shared_ptr<TMutexObject> object) {
-        std::lock_guard<std::mutex> guard(lock_);
-        next_ += 4;
-        objects_.emplace(next_, std::move(object));
-        return reinterpret_cast<HANDLE>(next_);
-    }
-
-    std::shared_ptr<TMutexObject> find(HANDLE handle) {
-        std::lock_guard<std::mutex> guard(lock_);
-        auto found = objects_.find(reinterpret_cast<uintptr_t>(handle));
-        return found == objects_.end() ? nullptr : found->second;
-    }
-
-    bool erase(HANDLE handle) {
-        std::lock_guard<std::mutex> guard(lock_);
-        return objects_.erase(reinterpret_cast<uintptr_t>(handle)) != 0;
-    }
-
-private:
-    std::mutex lock_;
-    std::unordered_map<uintptr_t, std::shared_ptr<TMutexObject>> objects_;
-    uintptr_t next_ = 0x100;
-};
-
-// Never destroyed: handles may still be closed while the process shuts down.
-THandleTable& handles() {
-    static THandleTable& table = *new THandleTable;
-    return table;
-}
-
-std::shared_ptr<TMutexObject> findMutex(HANDLE handle) {
-    std::shared_ptr<TMutexObject> mutex = handles().find(handle);
-    if (!mutex) {
-        SetLastError(ERROR_INVALID_HANDLE);
-    }
-    return mutex;
-}
 
 }  // namespace
 
@@ -175,7 +139,7 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR nam
     if (initialOwner) {
         mutex->wait(INFINITE);
     }
-    HANDLE handle = handles().insert(std::move(mutex));
+    HANDLE handle = insertHandle(std::move(mutex));
     SetLastError(ERROR_SUCCESS);
     return handle;
 }
@@ -184,7 +148,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     if (palFailsWithLastError("WaitForSingleObject")) {
         return WAIT_FAILED;
     }
-    std::shared_ptr<TMutexObject> mutex = findMutex(handle);
+    std::shared_ptr<TMutexObject> mutex = findHandleOf<TMutexObject>(handle);
     return mutex ? mutex->wait(milliseconds) : WAIT_FAILED;
 }
 
@@ -192,23 +156,12 @@ BOOL WINAPI ReleaseMutex(HANDLE handle) {
     if (palFailsWithLastError("ReleaseMutex")) {
         return FALSE;
     }
-    std::shared_ptr<TMutexObject> mutex = findMutex(handle);
+    std::shared_ptr<TMutexObject> mutex = findHandleOf<TMutexObject>(handle);
     if (!mutex) {
         return FALSE;
     }
     if (!mutex->release()) {
         SetLastError(ERROR_NOT_OWNER);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL WINAPI CloseHandle(HANDLE handle) {
-    if (palFailsWithLastError("CloseHandle")) {
-        return FALSE;
-    }
-    if (!handles().erase(handle)) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     return TRUE;

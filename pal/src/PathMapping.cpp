@@ -74,36 +74,23 @@ bool currentDirectoryText(std::string& windowsPath, DWORD& error) {
     if (!posixCurrentDirectory(directory, error)) {
         return false;
     }
-    char bestDrive = 0;
-    size_t bestLength = 0;
-    for (char drive = 'A'; drive <= 'Z'; ++drive) {
-        std::string folder;
-        if (!driveFolder(drive, folder)) {
-            continue;
-        }
-        std::string canonical = canonicalFolder(folder);
-        if (canonical.empty()) {
-            continue;
-        }
-        const size_t length = canonical == "/" ? 0 : canonical.size();
-        const bool inside = directory.compare(0, length, canonical, 0, length) == 0 &&
-                            (directory.size() == length || directory[length] == '/');
-        if (inside && (bestDrive == 0 || length > bestLength)) {
-            bestDrive = drive;
-            bestLength = length;
-        }
-    }
-    if (bestDrive == 0) {
+    if (!windowsFormOf(directory, windowsPath)) {
         windowsPath = withBackslashes(directory);
-        return true;
     }
-    const std::string rest = directory.substr(bestLength);
-    windowsPath = std::string(1, bestDrive) + ":" + (rest.empty() ? "\\" : withBackslashes(rest));
     return true;
 }
 
+// A component as Windows opens it: trailing dots and spaces are not part of the name.
+std::string withoutTrailingDotsAndSpaces(std::string component) {
+    while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+        component.pop_back();
+    }
+    return component;
+}
+
 // `base` (a POSIX folder) followed by the components of `tail`, "." and ".." resolved.
-std::string joinResolved(const std::string& base, const std::string& tail) {
+// Without `verbatim` (the "\\?\" prefix) each component loses its trailing dots and spaces first.
+std::string joinResolved(const std::string& base, const std::string& tail, bool verbatim) {
     std::vector<std::string> components;
     size_t start = 0;
     while (start <= tail.size()) {
@@ -111,7 +98,10 @@ std::string joinResolved(const std::string& base, const std::string& tail) {
         while (end < tail.size() && !isSeparator(tail[end])) {
             ++end;
         }
-        const std::string component = tail.substr(start, end - start);
+        std::string component = tail.substr(start, end - start);
+        if (!verbatim && component != "..") {
+            component = withoutTrailingDotsAndSpaces(component);
+        }
         if (component == "..") {
             if (!components.empty()) {
                 components.pop_back();
@@ -135,7 +125,14 @@ TMappedPath failure(DWORD error) {
 
 TMappedPath mapText(const std::string& path) {
     std::string rest = path;
-    if (rest.compare(0, 4, "\\\\?\\") == 0) {
+    const bool verbatim = rest.compare(0, 4, "\\\\?\\") == 0;
+    // "\\.\X:" is the device of drive X:, below which its folders lie.
+    const bool device = rest.compare(0, 4, "\\\\.\\") == 0;
+    if (device && !(rest.size() >= 7 && isalpha(static_cast<unsigned char>(rest[4])) &&
+                    rest[5] == ':' && isSeparator(rest[6]))) {
+        return failure(ERROR_PATH_NOT_FOUND);
+    }
+    if (verbatim || device) {
         rest.erase(0, 4);
         if (rest.size() >= 4 && toupper(rest[0]) == 'U' && toupper(rest[1]) == 'N' &&
             toupper(rest[2]) == 'C' && rest[3] == '\\') {
@@ -163,10 +160,10 @@ TMappedPath mapText(const std::string& path) {
                 tail = current.substr(2) + "\\" + tail;
             }
         }
-        return TMappedPath{ERROR_SUCCESS, joinResolved(folder, tail)};
+        return TMappedPath{ERROR_SUCCESS, joinResolved(folder, tail, verbatim)};
     }
     if (isSeparator(rest[0])) {
-        return TMappedPath{ERROR_SUCCESS, joinResolved("/", rest)};
+        return TMappedPath{ERROR_SUCCESS, joinResolved("/", rest, verbatim)};
     }
     std::string current;
     DWORD error = ERROR_SUCCESS;
@@ -193,6 +190,34 @@ std::u16string windowsCurrentDirectory(DWORD& error) {
         return {};
     }
     return utf16FromUtf8(text);
+}
+
+bool windowsFormOf(const std::string& posixPath, std::string& windowsPath) {
+    char bestDrive = 0;
+    size_t bestLength = 0;
+    for (char drive = 'A'; drive <= 'Z'; ++drive) {
+        std::string folder;
+        if (!driveFolder(drive, folder)) {
+            continue;
+        }
+        std::string canonical = canonicalFolder(folder);
+        if (canonical.empty()) {
+            continue;
+        }
+        const size_t length = canonical == "/" ? 0 : canonical.size();
+        const bool inside = posixPath.compare(0, length, canonical, 0, length) == 0 &&
+                            (posixPath.size() == length || posixPath[length] == '/');
+        if (inside && (bestDrive == 0 || length > bestLength)) {
+            bestDrive = drive;
+            bestLength = length;
+        }
+    }
+    if (bestDrive == 0) {
+        return false;
+    }
+    const std::string rest = posixPath.substr(bestLength);
+    windowsPath = std::string(1, bestDrive) + ":" + (rest.empty() ? "\\" : withBackslashes(rest));
+    return true;
 }
 
 bool isDriveRoot(const std::string& posixPath) {

@@ -18,6 +18,10 @@ TMappedPath mapWindowsPath(const std::u16string& path);
 // The current directory as a Windows path; empty with `error` set when it can not be read.
 std::u16string windowsCurrentDirectory(DWORD& error);
 
+// The Windows form, in UTF-8, of a canonical POSIX path (no links, no "." or ".."): below the
+// mapped drive whose folder holds it, the deepest one; false when no drive holds it.
+bool windowsFormOf(const std::string& posixPath, std::string& windowsPath);
+
 // Whether a POSIX path (not a link) is "/" or the folder of a mapped drive: a drive root.
 bool isDriveRoot(const std::string& posixPath);
 

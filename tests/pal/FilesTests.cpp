@@ -47,7 +47,12 @@ TEST_F(FilesTest, WindowsPathsMapOntoTheDriveFolders) {
         {u"Z:" + wide(posix), 0},
         {u"C:file.txt", 0},  // drive-relative: the current folder on C:
         {u"..\\..\\..\\other.txt", 0},
-        {u"C:\\danglingLink", 0},  // the link itself, not what it names
+        {u"C:\\danglingLink", 0},          // the link itself, not what it names
+        {u"C:\\dir.\\file.txt. .", 0},     // trailing dots and spaces are not part of a name
+        {u"\\\\.\\C:\\dir\\file.txt", 0},  // the device path of drive C:
+        {u"\\\\.\\c:/dir/../dir/file.txt", 0},
+        {u"\\\\?\\C:\\dir.\\file.txt", ERROR_PATH_NOT_FOUND},  // verbatim: the dot stays
+        {u"\\\\.\\PIPE\\dir", ERROR_PATH_NOT_FOUND},
         {u"C:\\dir\\nothing.txt", ERROR_FILE_NOT_FOUND},
         {u"C:\\dir\\file.txt\\below", ERROR_PATH_NOT_FOUND},
         {u"Q:\\dir\\file.txt", ERROR_PATH_NOT_FOUND},
@@ -108,6 +113,115 @@ TEST_F(FilesTest, NamesThatAreNotUtf8ReadWithOneReplacementPerMalformedPiece) {
     ASSERT_EQ(truncated.size(), GetCurrentDirectoryW(32, buffer));
     EXPECT_EQ(truncated, std::u16string(buffer));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, attributesError(truncated));
+}
+
+// Handles of CreateFileW tell what a path names, whatever its spelling.
+class FileHandlesTest : public FilesTest {
+protected:
+    struct TOpened {
+        DWORD error = 0;  // 0 when the open succeeded
+        BY_HANDLE_FILE_INFORMATION information{};
+        std::u16string finalPath;
+    };
+
+    static TOpened open(const std::u16string& path, DWORD flags = FILE_FLAG_BACKUP_SEMANTICS) {
+        TOpened opened;
+        HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, flags, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            opened.error = GetLastError();
+            return opened;
+        }
+        EXPECT_TRUE(GetFileInformationByHandle(file, &opened.information));
+        const DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, 0);
+        opened.finalPath.assign(size, u'#');
+        EXPECT_EQ(size - 1, GetFinalPathNameByHandleW(file, opened.finalPath.data(), size, 0));
+        opened.finalPath.resize(size - 1);
+        EXPECT_TRUE(CloseHandle(file));
+        return opened;
+    }
+    static bool sameObject(const TOpened& a, const TOpened& b) {
+        return a.information.dwVolumeSerialNumber == b.information.dwVolumeSerialNumber &&
+               a.information.nFileIndexHigh == b.information.nFileIndexHigh &&
+               a.information.nFileIndexLow == b.information.nFileIndexLow;
+    }
+};
+
+TEST_F(FileHandlesTest, EverySpellingOfAFolderOpensTheSameObjectWithOneFinalPath) {
+    tree.folder("Games/Other/data");
+    std::filesystem::create_directory_symlink(tree.path("Games"), tree.path("Alias"));
+    TScopedEnvironment driveD{"ORVANE_PAL_DRIVE_D", tree.root().string() + "/"};
+    TScopedEnvironment driveG{"ORVANE_PAL_DRIVE_G", tree.path("Games").string()};
+    const TOpened reference = open(u"C:\\Games\\Other");
+    ASSERT_EQ(0u, reference.error);
+    EXPECT_EQ(u"\\\\?\\G:\\Other", reference.finalPath);  // the deepest drive that holds it
+    const std::u16string spellings[] = {u"c:/Games/Other/",
+                                        u"C:\\Games\\Other.",
+                                        u"C:\\Games\\Other \\",
+                                        u"C:\\Games\\.\\Other",
+                                        u"C:\\Games\\Other\\data\\..",
+                                        u"\\\\?\\C:\\Games\\Other",
+                                        u"\\\\.\\C:\\Games\\Other",
+                                        u"C:\\Alias\\Other",
+                                        u"D:\\Games\\Other",
+                                        u"G:\\Other",
+                                        wide(tree.path("Games/Other"))};
+    for (const std::u16string& spelling : spellings) {
+        const TOpened opened = open(spelling);
+        ASSERT_EQ(0u, opened.error) << narrow(spelling);
+        EXPECT_TRUE(sameObject(reference, opened)) << narrow(spelling);
+        EXPECT_EQ(reference.finalPath, opened.finalPath) << narrow(spelling);
+    }
+    EXPECT_FALSE(sameObject(reference, open(u"C:\\Games\\Other\\data")));
+    EXPECT_EQ(u"\\\\?\\C:\\", open(u"C:\\").finalPath);
+}
+
+TEST_F(FileHandlesTest, OpeningFailsAsWindowsDoes) {
+    tree.file("dir/file.txt");
+    std::filesystem::create_directory_symlink(tree.path("dir"), tree.path("link"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, open(u"C:\\dir", 0).error);  // a folder needs backup semantics
+    EXPECT_EQ(0u, open(u"C:\\dir\\file.txt", 0).error);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, open(u"C:\\dir\\missing").error);
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, open(u"C:\\missing\\file.txt").error);
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, open(u"Q:\\dir").error);
+    std::string deep = "C:";
+    while (deep.size() < 5000) {
+        deep += "\\folder";
+    }
+    EXPECT_EQ(ERROR_FILENAME_EXCED_RANGE, open(wide(deep)).error);
+    // The link itself, not the folder it names.
+    const TOpened link =
+        open(u"C:\\link", FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+    ASSERT_EQ(0u, link.error);
+    EXPECT_FALSE(sameObject(link, open(u"C:\\dir")));
+    EXPECT_TRUE(link.information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+
+    SetLastError(0);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(u"C:\\dir\\file.txt", GENERIC_READ, 0, nullptr,
+                                                2 /* CREATE_ALWAYS */, 0, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+}
+
+TEST_F(FileHandlesTest, HandlesAreCheckedByKind) {
+    tree.folder("dir");
+    HANDLE file =
+        CreateFileW(u"C:\\dir", 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    WCHAR small[4];
+    // \\?\C:\dir does not fit: the size needed, terminator included.
+    EXPECT_EQ(11u, GetFinalPathNameByHandleW(file, small, 4, 0));
+    EXPECT_EQ(0u, GetFinalPathNameByHandleW(file, small, 4, 0x8 /* FILE_NAME_OPENED */));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    BY_HANDLE_FILE_INFORMATION information;
+    EXPECT_FALSE(GetFileInformationByHandle(mutex, &information));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(file, 0));
+    EXPECT_TRUE(CloseHandle(mutex));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(GetFileInformationByHandle(file, &information));
 }
 
 }  // namespace
