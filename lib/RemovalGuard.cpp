@@ -56,6 +56,31 @@ constexpr TSystemFolder kSystemFolders[] = {
     {"CommonProgramFiles", false},
 };
 
+// The closest relation found between a folder to delete and the protected ones: being one of them
+// says most, then holding one, then lying inside one.
+class TRelation {
+public:
+    void note(bool is, bool holds, bool inside, const TString& description, const TString& detail) {
+        if (is && rank_ < 3) {
+            set(3, ORVANE_TEXT("it is "), description, detail);
+        } else if (holds && rank_ < 2) {
+            set(2, ORVANE_TEXT("it holds "), description, detail);
+        } else if (inside && rank_ < 1) {
+            set(1, ORVANE_TEXT("it lies inside "), description, detail);
+        }
+    }
+    const TString& reason() const { return reason_; }
+
+private:
+    void set(int rank, const TString& verb, const TString& description, const TString& detail) {
+        rank_ = rank;
+        reason_ = verb + description + detail;
+    }
+
+    int rank_ = 0;
+    TString reason_;
+};
+
 }  // namespace
 
 TString canonicalFolder(const TString& path) {
@@ -101,20 +126,14 @@ TString TRemovalGuard::whyProtected(const TString& folder, bool ownUserData) {
 }
 
 TString TRemovalGuard::textReason(const TString& canonical, bool ownUserData) {
+    TRelation relation;
     for (const TProtectedFolder& other : folders()) {
         const bool holds = isSameOrInside(other.canonical, canonical);
         const bool inside = isSameOrInside(canonical, other.canonical);
-        if (holds && inside) {
-            return ORVANE_TEXT("it is ") + other.description;
-        }
-        if (holds) {
-            return ORVANE_TEXT("it holds ") + other.description;
-        }
-        if (inside && other.guardsInside && !(ownUserData && other.holdsUserData)) {
-            return ORVANE_TEXT("it lies inside ") + other.description;
-        }
+        relation.note(holds && inside, holds, inside && mayNotHold(other, ownUserData),
+                      other.description, TString());
     }
-    return TString();
+    return relation.reason();
 }
 
 TString TRemovalGuard::identityReason(const TString& canonical, bool ownUserData) {
@@ -133,6 +152,7 @@ TString TRemovalGuard::identityReason(const TString& canonical, bool ownUserData
     if (!readAncestorIdentities(target.finalPath, ancestors, failure)) {
         return ORVANE_TEXT("what holds it can not be told") + systemError(failure.error);
     }
+    TRelation relation;
     for (TProtectedFolder& other : folders()) {
         const TFolderIdentity& found = identityOf(other);
         if (found.lookup == TLookup::missing) {
@@ -142,19 +162,19 @@ TString TRemovalGuard::identityReason(const TString& canonical, bool ownUserData
             return ORVANE_TEXT("whether it holds ") + other.description +
                    ORVANE_TEXT(" can not be told") + systemError(found.error);
         }
-        if (found.identity == target.identity) {
-            return ORVANE_TEXT("it is ") + other.description + quoted(found.finalPath);
-        }
-        if (isSameOrInside(found.finalPath, target.finalPath)) {
-            return ORVANE_TEXT("it holds ") + other.description + quoted(found.finalPath);
-        }
         const bool inside =
             std::find(ancestors.begin(), ancestors.end(), found.identity) != ancestors.end();
-        if (inside && other.guardsInside && !(ownUserData && other.holdsUserData)) {
-            return ORVANE_TEXT("it lies inside ") + other.description + quoted(found.finalPath);
-        }
+        relation.note(
+            found.identity == target.identity, isSameOrInside(found.finalPath, target.finalPath),
+            inside && mayNotHold(other, ownUserData), other.description, quoted(found.finalPath));
     }
-    return TString();
+    return relation.reason();
+}
+
+// Whether a folder inside `other` must stay: inside the client's directory only the game's own user
+// data may go.
+bool TRemovalGuard::mayNotHold(const TProtectedFolder& other, bool ownUserData) {
+    return other.guardsInside && !(ownUserData && other.holdsUserData);
 }
 
 const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {

@@ -46,6 +46,7 @@ private:
 
     TString textReason(const TString& canonical, bool ownUserData);
     TString identityReason(const TString& canonical, bool ownUserData);
+    static bool mayNotHold(const TProtectedFolder& other, bool ownUserData);
     const TFolderIdentity& identityOf(TProtectedFolder& folder);
     void add(const TString& path, TString description, bool guardsInside,
              bool holdsUserData = false);
