@@ -53,6 +53,32 @@ TEST_F(Host, UninstallShowsProgressThenRemovesTheRecord) {
     EXPECT_EQ(json::parse(must("list --json"))[0]["id"], "B");
 }
 
+// A dry run names the folders, or the refusal and its reason, and deletes nothing.
+TEST_F(Host, UninstallDryRunTellsWhatWouldHappenAndTouchesNothing) {
+    installTwoGames();
+    const std::string before = must("export");
+    EXPECT_EQ(must("uninstall A --dry-run"),
+              "would delete C:/Client/content/userdata/A\n"
+              "would delete C:\\Games\\A\n"
+              "then the record and the uninstall entry of A\n");
+    EXPECT_EQ(must("uninstall B --dry-run"),
+              "would delete C:/Client/content/userdata/B (not there)\n"
+              "would delete C:\\Games\\B (not there)\n"
+              "then the record and the uninstall entry of B\n");
+    must("set A --compat x");  // nothing but a change of the record itself shows in the export
+    must("register B --path 'C:\\Games\\A\\data' --install-path 'C:\\Games\\A\\data' "
+         "--name B --version 0.9 --icon b.ico");
+    TRun refused = run("uninstall B --dry-run");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "orvane: uninstall would refuse to delete \"C:\\Games\\A\\data\": it lies inside "
+              "another game's folder (\"A\")\n");
+    EXPECT_TRUE(fs::exists(root_ / "C/Games/A/data/1.pak"));
+    EXPECT_EQ(json::parse(must("list --json")).size(), 2u);
+    (void)before;
+}
+
 TEST_F(Host, BadInputIsRefusedWithStatus2AndChangesNothing) {
     installTwoGames();
     const std::string before = must("export");

@@ -7,6 +7,9 @@
 #include "tools/orvane/Progress.h"
 #include "tools/orvane/RegFile.h"
 
+#include "lib/RemovalGuard.h"
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -262,6 +265,32 @@ int uninstallGame(const std::string& id) {
         return fail("uninstall of \"" + id + "\" did not complete: " + lastLogText());
     }
     return print("uninstalled " + id + "\n");
+}
+
+int planUninstall(const std::string& id) {
+    if (!isKnownGame(id)) {
+        return unknownGame(id);
+    }
+    const std::string clientDirectory = readClientDirectory();
+    if (clientDirectory.empty()) {
+        return fail(
+            "the client directory is not set: uninstall would stop before deleting anything");
+    }
+    TApplicationPtr game = openApplication(id);
+    OrvaneLib::TRemovalPlan plan = OrvaneLib::planRemoval(
+        libraryText(clientDirectory), libraryText(id), game->getPath(), game->getInstallPath());
+    if (!plan.refusedFolder.isEmpty()) {
+        return fail("uninstall would refuse to delete \"" +
+                    std::string(plan.refusedFolder.c_str()) + "\": " + plan.reason.c_str());
+    }
+    std::string text;
+    for (const OrvaneLib::TString* folder : {&plan.userDataPath, &plan.gameFolder}) {
+        if (!folder->isEmpty()) {
+            text += std::string("would delete ") + folder->c_str() +
+                    (OrvaneLib::pathExists(*folder) ? "\n" : " (not there)\n");
+        }
+    }
+    return print(text + "then the record and the uninstall entry of " + id + "\n");
 }
 
 int clientBandwidth(std::optional<uint64_t> current, std::optional<uint64_t> max) {

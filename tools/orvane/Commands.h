@@ -45,6 +45,8 @@ int listPackages(const std::string& id);
 int removePackage(const std::string& id, const std::string& packageId);
 
 int uninstallGame(const std::string& id);
+// What uninstall would delete, or why it would refuse; touches nothing.
+int planUninstall(const std::string& id);
 
 int clientBandwidth(std::optional<uint64_t> current, std::optional<uint64_t> max);
 int clientFlag(uint32_t flagId, std::optional<bool> on);

@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
     std::string id;
     std::string packageId;
     bool json = false;
+    bool dryRun = false;
 
     auto* clientDir = app.add_subcommand("client-dir", "Show or set the client's directory");
     std::string directory;
@@ -196,7 +197,9 @@ int main(int argc, char** argv) {
 
     auto* uninstall = app.add_subcommand("uninstall", "Delete a game's files, then its record");
     uninstall->add_option("ID", id)->required()->check(recordId());
-    bind(uninstall, [&] { return uninstallGame(id); });
+    uninstall->add_flag("--dry-run", dryRun,
+                        "Print the folders that would be deleted, or why uninstall would refuse");
+    bind(uninstall, [&] { return dryRun ? planUninstall(id) : uninstallGame(id); });
 
     auto* client = app.add_subcommand("client", "Client-wide settings");
     auto* bandwidth = client->add_subcommand("bandwidth", "Show or set the measured bandwidth");
@@ -224,7 +227,6 @@ int main(int argc, char** argv) {
     bind(exportCommand, [&] { return exportRecords(id, file); });
 
     auto* importCommand = app.add_subcommand("import", "Apply a .reg file to the records");
-    bool dryRun = false;
     importCommand->add_option("FILE", file, "Registry Editor file (UTF-16 or UTF-8)")
         ->required()
         ->check(notEmpty());
