@@ -183,6 +183,7 @@ int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& o
     if (error_ != 0) {
         return error_;
     }
+    const bool privileged = geteuid() == 0;
     TFolderChain chain(parent_.get());
     std::vector<size_t> entered;
     int firstError = 0;
@@ -243,7 +244,7 @@ int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& o
         }
         // Windows deletes the contents of read-only folders too.
         const mode_t needed = S_IWUSR | S_IXUSR;
-        if (geteuid() != 0 && (node.mode & needed) != needed) {
+        if (!privileged && (node.mode & needed) != needed) {
             fchmod(chain.current(), (node.mode & 07777) | needed);
         }
         entered.push_back(index);
