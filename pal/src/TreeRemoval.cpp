@@ -118,27 +118,24 @@ unsigned TTreeRemoval::count() const {
     return nodes_.empty() ? 1 : static_cast<unsigned>(nodes_.size());
 }
 
-void TTreeRemoval::read(const std::string& name) {
-    struct stat status;
-    if (fstatat(parent_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        error_ = errno;
-        return;
-    }
-    nodes_.push_back({name, 1, 0, S_ISDIR(status.st_mode)});
-    if (!nodes_[0].folder) {
-        return;
-    }
-    const dev_t device = status.st_dev;
-    TFolderChain chain(parent_.get());
-    // The folders entered and not yet finished, each with its entries and the next one to read.
+// One reading of a folder's tree, depth first, in the order the removal will meet its objects.
+struct TTreeRemoval::TReadingWalk {
+    // A folder entered and not yet finished, with its entries and the next one to read.
     struct TPending {
         size_t node;
         std::vector<TFolderEntry> entries;
         size_t next = 0;
     };
+
+    std::vector<TNode>& nodes;
+    const dev_t device;
+    TFolderChain chain;
     std::vector<TPending> pending;
-    const auto enter = [&](size_t index) {
-        TNode& node = nodes_[index];
+
+    // Reads the folder's entries, unless it lies on another file system.
+    void enter(size_t index) {
+        TNode& node = nodes[index];
+        struct stat status;
         node.error = chain.enter(node.name, status);
         if (node.error != 0) {
             return;
@@ -156,39 +153,57 @@ void TTreeRemoval::read(const std::string& name) {
         } else {
             chain.leave();
         }
-    };
-    enter(0);
-    while (!pending.empty()) {
+    }
+
+    // Takes the next entry of the deepest folder being read, or finishes that folder; the errno
+    // when the walk can not go on.
+    int next() {
         TPending& top = pending.back();
         if (top.next == top.entries.size()) {
-            nodes_[top.node].end = static_cast<uint32_t>(nodes_.size());
+            nodes[top.node].end = static_cast<uint32_t>(nodes.size());
             pending.pop_back();
-            if (const int error = chain.leave(); error != 0) {
-                error_ = error;
-                return;
-            }
-            continue;
+            return chain.leave();
         }
         TFolderEntry& entry = top.entries[top.next++];
         const bool folder = isFolder(entry, chain.current());
-        const size_t index = nodes_.size();
-        nodes_.push_back({std::move(entry.name), static_cast<uint32_t>(index + 1), 0, folder});
+        const size_t index = nodes.size();
+        nodes.push_back({std::move(entry.name), static_cast<uint32_t>(index + 1), 0, folder});
         if (folder) {
             enter(index);
         }
+        return 0;
+    }
+};
+
+void TTreeRemoval::read(const std::string& name) {
+    struct stat status;
+    if (fstatat(parent_.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        error_ = errno;
+        return;
+    }
+    nodes_.push_back({name, 1, 0, S_ISDIR(status.st_mode)});
+    if (!nodes_[0].folder) {
+        return;
+    }
+    TReadingWalk walk{nodes_, status.st_dev, TFolderChain(parent_.get()), {}};
+    walk.enter(0);
+    while (!walk.pending.empty() && error_ == 0) {
+        error_ = walk.next();
     }
 }
 
-int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& onRemoved) const {
-    if (error_ != 0) {
-        return error_;
-    }
-    const bool privileged = geteuid() == 0;
-    TFolderChain chain(parent_.get());
+// One removal of what was read: the folders entered on the way down, removed on the way back up.
+struct TTreeRemoval::TRemovalWalk {
+    const std::vector<TNode>& nodes;
+    const bool stopAtFirstFailure;
+    const std::function<void()>& onRemoved;
+    TFolderChain chain;
+    const bool privileged;
     std::vector<size_t> entered;
-    int firstError = 0;
+    int firstError;
+
     // Counts one object's outcome; true when the walk must stop.
-    const auto settle = [&](size_t index, int error) {
+    bool settle(size_t index, int error) {
         if (error == ENOENT && index != 0) {
             error = 0;  // gone meanwhile: nothing left to remove
         } else if (error == 0) {
@@ -198,49 +213,49 @@ int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& o
             firstError = error;
         }
         return error != 0 && stopAtFirstFailure;
-    };
-    const auto unlink = [&](const TNode& node) {
-        return unlinkat(chain.current(), node.name.c_str(), node.folder ? AT_REMOVEDIR : 0) == 0
-                   ? 0
-                   : errno;
-    };
-    for (size_t index = 0; index <= nodes_.size();) {
-        while (!entered.empty() && nodes_[entered.back()].end <= index) {
+    }
+
+    bool unlink(size_t index) {
+        const TNode& node = nodes[index];
+        const int flags = node.folder ? AT_REMOVEDIR : 0;
+        return settle(index, unlinkat(chain.current(), node.name.c_str(), flags) == 0 ? 0 : errno);
+    }
+
+    // Removes the entered folders whose contents end before `index`.
+    bool leaveFolders(size_t index) {
+        while (!entered.empty() && nodes[entered.back()].end <= index) {
             const size_t folder = entered.back();
             entered.pop_back();
             if (const int error = chain.leave(); error != 0) {
-                return firstError != 0 ? firstError : error;
+                firstError = firstError != 0 ? firstError : error;
+                return true;
             }
-            if (settle(folder, unlink(nodes_[folder]))) {
-                return firstError;
+            if (unlink(folder)) {
+                return true;
             }
         }
-        if (index == nodes_.size()) {
-            break;
+        return false;
+    }
+
+    // An object whose contents, if any, were not read.
+    bool removeWhole(size_t index) {
+        const int error = nodes[index].error;
+        if (error != 0 && settle(index, error)) {
+            return true;
         }
-        const TNode& node = nodes_[index];
-        if (node.error != 0 || !node.entered) {
-            if (node.error != 0 && settle(index, node.error)) {
-                return firstError;
-            }
-            if (node.error != ENOENT && settle(index, unlink(node))) {
-                return firstError;
-            }
-            index = node.end;
-            continue;
-        }
+        return error != ENOENT && unlink(index);
+    }
+
+    // Makes the folder current when it is still the one that was read.
+    int enter(size_t index) {
+        const TNode& node = nodes[index];
         struct stat status;
-        int error = chain.enter(node.name, status);
-        if (error == 0 && (status.st_dev != node.device || status.st_ino != node.inode)) {
-            chain.leave();
-            error = ESTALE;  // another folder took its place since it was read
+        if (const int error = chain.enter(node.name, status); error != 0) {
+            return error;
         }
-        if (error != 0) {
-            if (settle(index, error)) {
-                return firstError;
-            }
-            index = node.end;
-            continue;
+        if (status.st_dev != node.device || status.st_ino != node.inode) {
+            chain.leave();
+            return ESTALE;  // another folder took its place since it was read
         }
         // Windows deletes the contents of read-only folders too.
         const mode_t needed = S_IWUSR | S_IXUSR;
@@ -248,9 +263,34 @@ int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& o
             fchmod(chain.current(), (node.mode & 07777) | needed);
         }
         entered.push_back(index);
-        ++index;
+        return 0;
     }
-    return firstError;
+};
+
+int TTreeRemoval::remove(bool stopAtFirstFailure, const std::function<void()>& onRemoved) const {
+    if (error_ != 0) {
+        return error_;
+    }
+    TRemovalWalk walk{
+        nodes_, stopAtFirstFailure, onRemoved, TFolderChain(parent_.get()), geteuid() == 0, {}, 0};
+    for (size_t index = 0; !walk.leaveFolders(index) && index < nodes_.size();) {
+        const TNode& node = nodes_[index];
+        const size_t next = node.end;
+        if (node.error != 0 || !node.entered) {
+            if (walk.removeWhole(index)) {
+                break;
+            }
+            index = next;
+        } else if (const int error = walk.enter(index); error != 0) {
+            if (walk.settle(index, error)) {
+                break;
+            }
+            index = next;
+        } else {
+            ++index;
+        }
+    }
+    return walk.firstError;
 }
 
 }  // namespace OrvaneLib::Pal

@@ -40,8 +40,10 @@ private:
         mode_t mode = 0;
     };
 
+    struct TReadingWalk;
+    struct TRemovalWalk;
+
     void read(const std::string& name);
-    void readFolder(int parentFolder, const std::string& name, dev_t device);
 
     TDescriptor parent_{-1};
     int error_ = 0;  // why the object itself could not be read
