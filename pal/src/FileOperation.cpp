@@ -17,16 +17,17 @@ namespace OrvaneLib::Pal {
 
 namespace {
 
-// One queued item, resolved to the file system just before the operation starts.
+// One queued item, resolved to the file system and read just before the operation starts.
 struct TPlannedItem {
     TComPtr<IShellItem> item;
-    std::string posixPath;
     HRESULT problem = S_OK;  // why it can not be deleted, known before trying
-    unsigned work = 1;
+    std::unique_ptr<TTreeRemoval> removal;
+
+    unsigned work() const { return removal ? removal->count() : 1; }
 };
 
-TPlannedItem plan(TComPtr<IShellItem> item) {
-    TPlannedItem planned{std::move(item), {}, S_OK, 1};
+TPlannedItem plan(TComPtr<IShellItem> item, DWORD flags) {
+    TPlannedItem planned{std::move(item), S_OK, nullptr};
     LPWSTR name = nullptr;
     planned.problem = planned.item->GetDisplayName(SIGDN_FILESYSPATH, &name);
     std::unique_ptr<WCHAR, decltype(&CoTaskMemFree)> nameMemory(name, &CoTaskMemFree);
@@ -36,10 +37,13 @@ TPlannedItem plan(TComPtr<IShellItem> item) {
     const TMappedPath mapped = mapWindowsPath(name);
     if (mapped.error != ERROR_SUCCESS) {
         planned.problem = HRESULT_FROM_WIN32(mapped.error);
-        return planned;
+    } else if ((flags & (FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE)) != 0) {
+        planned.problem = HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    } else if (isDriveRoot(mapped.posix)) {
+        planned.problem = E_ACCESSDENIED;
+    } else {
+        planned.removal = std::make_unique<TTreeRemoval>(mapped.posix);
     }
-    planned.posixPath = mapped.posix;
-    planned.work = TTreeRemoval::count(mapped.posix);
     return planned;
 }
 
@@ -120,11 +124,11 @@ public:
         }
         std::vector<TPlannedItem> items;
         for (TComPtr<IShellItem>& item : std::exchange(queue_, {})) {
-            items.push_back(plan(std::move(item)));
+            items.push_back(plan(std::move(item), flags_));
         }
         unsigned total = 0;
         for (const TPlannedItem& item : items) {
-            total += item.work;
+            total += item.work();
         }
         notifySinks([](IFileOperationProgressSink* sink) { return sink->StartOperations(); });
         const HRESULT result = deleteAll(items, total);
@@ -210,7 +214,7 @@ private:
                 anyAborted_ = TRUE;
                 return COPYENGINE_E_USER_CANCELLED;
             }
-            const unsigned itemEnd = done + item.work;
+            const unsigned itemEnd = done + item.work();
             const HRESULT itemResult = deleteItem(item, earlyFailure, [&] {
                 done = std::min(done + 1, itemEnd);
                 reportProgress(total, done);
@@ -238,19 +242,12 @@ private:
         return result;
     }
 
-    HRESULT deleteItem(const TPlannedItem& item, bool earlyFailure,
-                       std::function<void()> onRemoved) const {
+    static HRESULT deleteItem(const TPlannedItem& item, bool earlyFailure,
+                              const std::function<void()>& onRemoved) {
         if (FAILED(item.problem)) {
             return item.problem;
         }
-        if ((flags_ & (FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE)) != 0) {
-            return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
-        }
-        if (isDriveRoot(item.posixPath)) {
-            return E_ACCESSDENIED;
-        }
-        TTreeRemoval removal(earlyFailure, std::move(onRemoved));
-        const int error = removal.remove(item.posixPath);
+        const int error = item.removal->remove(earlyFailure, onRemoved);
         return error == 0 ? S_OK : HRESULT_FROM_WIN32(win32ErrorFromErrno(error));
     }
 

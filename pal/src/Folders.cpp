@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace OrvaneLib::Pal {
 
@@ -18,7 +19,7 @@ struct TDirectoryCloser {
 
 }  // namespace
 
-int listFolder(int folder, std::vector<std::string>& names) {
+int listFolder(int folder, std::vector<TFolderEntry>& entries) {
     const int copy = fcntl(folder, F_DUPFD_CLOEXEC, 0);
     if (copy < 0) {
         return errno;
@@ -32,14 +33,24 @@ int listFolder(int folder, std::vector<std::string>& names) {
     errno = 0;
     while (const dirent* entry = readdir(directory.get())) {
         if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) {
-            names.emplace_back(entry->d_name);
+            entries.push_back({entry->d_name, entry->d_type});
         }
     }
     if (errno != 0) {
         return errno;
     }
-    std::sort(names.begin(), names.end());
+    std::sort(entries.begin(), entries.end(),
+              [](const TFolderEntry& a, const TFolderEntry& b) { return a.name < b.name; });
     return 0;
+}
+
+int listFolder(int folder, std::vector<std::string>& names) {
+    std::vector<TFolderEntry> entries;
+    const int error = listFolder(folder, entries);
+    for (TFolderEntry& entry : entries) {
+        names.push_back(std::move(entry.name));
+    }
+    return error;
 }
 
 }  // namespace OrvaneLib::Pal

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -80,10 +82,10 @@ private:
     std::thread::id owner_ = std::this_thread::get_id();
 };
 
-// Marks a file immutable, so that even root can not delete it; false where the file system or the
-// privileges do not allow it.
-bool setImmutable(const fs::path& file, bool immutable) {
-    const int descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+// Marks a file or folder immutable, so that even root can not delete it; false where the file
+// system or the privileges do not allow it.
+bool setImmutable(int folder, const char* name, bool immutable) {
+    const int descriptor = openat(folder, name, O_RDONLY | O_CLOEXEC);
     int flags = 0;
     bool done = descriptor >= 0 && ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
     flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
@@ -91,6 +93,51 @@ bool setImmutable(const fs::path& file, bool immutable) {
     close(descriptor);
     return done;
 }
+
+bool setImmutable(const fs::path& file, bool immutable) {
+    return setImmutable(AT_FDCWD, file.c_str(), immutable);
+}
+
+// A descriptor closed at the end of its scope.
+struct TClose {
+    void operator()(const int* descriptor) const {
+        close(*descriptor);
+        delete descriptor;
+    }
+};
+using TFolder = std::unique_ptr<int, TClose>;
+
+// `depth` nested folders "dd" below the folder `top` (3 bytes of path each, so that 1,400 of them
+// pass the host's path limit), with a file in every 100th; the deepest, open.
+TFolder nestFolders(const fs::path& top, unsigned depth) {
+    int folder = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (unsigned level = 1; level <= depth && folder >= 0; ++level) {
+        EXPECT_EQ(0, mkdirat(folder, "dd", 0755));
+        const int next = openat(folder, "dd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(folder);
+        folder = next;
+        if (level % 100 == 0) {
+            close(openat(folder, "file.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        }
+    }
+    EXPECT_GE(folder, 0);
+    return TFolder(new int(folder));
+}
+
+// Lowers the number of descriptors the process may hold for the life of the object.
+class TScopedDescriptorLimit {
+public:
+    explicit TScopedDescriptorLimit(rlim_t limit) {
+        getrlimit(RLIMIT_NOFILE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~TScopedDescriptorLimit() { setrlimit(RLIMIT_NOFILE, &old_); }
+
+private:
+    rlimit old_{};
+};
 
 class ShellTest : public ::testing::Test {
 protected:
@@ -232,6 +279,49 @@ TEST_F(ShellTest, RefusesToRecycleOrToDeleteADriveRoot) {
     EXPECT_EQ(E_ACCESSDENIED, remove({u"C:\\"}));
     EXPECT_EQ(E_ACCESSDENIED, remove({u"C:\\keep.txt\\..\\"}));
     EXPECT_TRUE(fs::exists(tree.path("keep.txt")));
+}
+
+TEST_F(ShellTest, TreesDeeperThanThePathLimitGoWithoutFollowingTheirLinks) {
+    constexpr unsigned depth = 1500;
+    TTempTree outside;
+    outside.file("keep/keep.txt", "precious");
+    {
+        TFolder deepest = nestFolders(tree.folder("game"), depth);
+        ASSERT_EQ(0, symlinkat(outside.path("keep").c_str(), *deepest, "linkToFolder"));
+        ASSERT_EQ(0, symlinkat(outside.path("keep/keep.txt").c_str(), *deepest, "linkToFile"));
+    }
+    // Far fewer descriptors than levels: the walk may not hold one per folder.
+    {
+        TScopedDescriptorLimit limit(200);
+        EXPECT_EQ(S_OK, remove({u"C:\\game"}));
+    }
+    EXPECT_TRUE(fs::is_empty(tree.root()));
+    const unsigned total = 1 + depth + depth / 100 + 2;
+    EXPECT_EQ(total + 1, std::count_if(sink.events.begin(), sink.events.end(), [](auto& event) {
+                  return event.find('/') != std::string::npos;
+              }));
+    EXPECT_EQ(std::to_string(total) + "/" + std::to_string(total), sink.events.end()[-3]);
+    std::string content;
+    std::ifstream(outside.path("keep/keep.txt")) >> content;
+    EXPECT_EQ("precious", content);
+}
+
+TEST_F(ShellTest, AFolderThatStaysBeyondThePathLimitFailsTheOperation) {
+    TFolder deepest = nestFolders(tree.folder("game"), 1400);
+    ASSERT_EQ(0, mkdirat(*deepest, "stuck", 0755));
+    if (!setImmutable(*deepest, "stuck", true)) {
+        GTEST_SKIP() << "this file system can not mark a folder immutable";
+    }
+    BOOL aborted = FALSE;
+    EXPECT_EQ(E_ACCESSDENIED, remove({u"C:\\game"}, libraryFlags, &aborted));
+    EXPECT_TRUE(aborted);
+    struct stat status;
+    EXPECT_EQ(0, fstatat(*deepest, "stuck", &status, 0));
+    EXPECT_EQ("finish " + std::to_string(E_ACCESSDENIED), sink.events.back());
+
+    ASSERT_TRUE(setImmutable(*deepest, "stuck", false));
+    EXPECT_EQ(S_OK, remove({u"C:\\game"}));
+    EXPECT_TRUE(fs::is_empty(tree.root()));
 }
 
 }  // namespace
