@@ -11,9 +11,13 @@
 // - "X:rest" (no separator after the colon) is relative to the current directory when that lies
 //   on X:, else to the root of X:, as Windows keeps a current directory per drive.
 // - A path that begins with a single separator ("/tmp/x" or "\tmp\x") is a POSIX absolute path.
-// - A path that begins with two separators is a UNC or device path ("\\server\share",
-//   "\\.\C:"): none exists here (ERROR_BAD_NETPATH).
+// - "\\.\X:\rest" (the device path of a drive) is "X:\rest"; no other device exists
+//   (ERROR_PATH_NOT_FOUND).
+// - Any other path that begins with two separators is a UNC path ("\\server\share"): none
+//   exists here (ERROR_BAD_NETPATH).
 // - Any other path is relative to the current directory (GetCurrentDirectoryW).
+// - Trailing dots and spaces of each component are not part of its name ("Games.\Other " is
+//   "Games\Other"), except after "\\?\", which passes names as written.
 // - "." and ".." are resolved in the text before the file system sees the path, as Windows
 //   does, so a missing folder before ".." does not matter, and ".." never climbs above the
 //   drive's folder (or "/"): "C:\..\x" is C:\x.
