@@ -88,6 +88,9 @@ void prepareHive(TStatementCache& statements, bool inMemory) {
     }
     if (!inMemory) {
         statements.execute("PRAGMA journal_mode=WAL");
+        // A writer that closes last empties the log once it is copied: every process that
+        // opens the hive reads the whole log first.
+        statements.execute("PRAGMA journal_size_limit=0");
     }
     statements.execute("PRAGMA synchronous=FULL");
 }
@@ -193,6 +196,12 @@ void THive::atExit() {
 void THive::close() {
     statements_.reset();
     if (db_ != nullptr) {
+        // The last connection to close copies the log into the file. A process that changed
+        // nothing leaves that to the next writer, so that reading never touches the file: the
+        // log's pages were most likely copied already.
+        if (sqlite3_total_changes64(db_) == 0) {
+            sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        }
         sqlite3_close(db_);
         db_ = nullptr;
     }
