@@ -195,6 +195,7 @@ void THive::atExit() {
 
 void THive::close() {
     statements_.reset();
+    listings_.clear();
     if (db_ != nullptr) {
         // The last connection to close copies the log into the file. A process that changed
         // nothing leaves that to the next writer, so that reading never touches the file: the
@@ -210,6 +211,7 @@ void THive::close() {
 void THive::leaveInherited() {
     // The connection and its file locks belong to another process: drop it untouched.
     static_cast<void>(statements_.release());
+    listings_.clear();
     db_ = nullptr;
 }
 
@@ -275,7 +277,7 @@ LONG THive::transact(bool write, const TWork& work) {
     try {
         // A read-only hive makes its writes fail on their own, with SQLITE_READONLY.
         statements_->execute(write && !readOnly_ ? "BEGIN IMMEDIATE" : "BEGIN");
-        TKeyStore store(*statements_, readOnly_);
+        TKeyStore store(*statements_, listings_, readOnly_);
         status = work(store);
         statements_->execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
         return status;

@@ -200,6 +200,57 @@ TEST_F(Hive, AReadOnlyHiveCanStillBeRead) {
               codes);
 }
 
+// The first character of the subkey at the index, or the failure's code.
+LONG firstCharacterOfSubkey(HKEY key, DWORD index) {
+    WCHAR name[16];
+    DWORD length = 16;
+    LONG status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? LONG(name[0]) : -status;
+}
+
+// What another process changes between two indexes of a listing counts at the next index.
+TEST_F(Hive, AListingFollowsWhatAnotherProcessChangedMeanwhile) {
+    const TCodes codes = inChild(
+        [] {
+            for (const WCHAR* name : {W("a"), W("b"), W("c"), W("d")}) {
+                HKEY made = nullptr;
+                const std::u16string path = std::u16string(testKey) + u"\\" + name;
+                RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                &made, nullptr);
+                RegCloseKey(made);
+            }
+            int go[2], done[2];
+            if (pipe(go) != 0 || pipe(done) != 0) {
+                return TCodes{-1};
+            }
+            const pid_t other = fork();
+            if (other == 0) {
+                char signal = 0;
+                LONG status = read(go[0], &signal, 1) == 1
+                                  ? RegDeleteKeyW(HKEY_CURRENT_USER, W("Software\\OrvaneTest\\b"))
+                                  : -1;
+                _exit(write(done[1], &status, sizeof status) == sizeof status ? 0 : 1);
+            }
+            HKEY key = nullptr;
+            TCodes codes{RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key)};
+            codes.push_back(firstCharacterOfSubkey(key, 0));
+            codes.push_back(firstCharacterOfSubkey(key, 1));
+            LONG removed = -1;
+            if (write(go[1], "x", 1) != 1 || read(done[0], &removed, sizeof removed) != 4) {
+                removed = -1;
+            }
+            codes.push_back(removed);
+            codes.push_back(firstCharacterOfSubkey(key, 2));
+            codes.push_back(firstCharacterOfSubkey(key, 1));
+            codes.push_back(firstCharacterOfSubkey(key, 3));
+            waitpid(other, nullptr, 0);
+            RegCloseKey(key);
+            return codes;
+        },
+        hive);
+    EXPECT_EQ((TCodes{0, 'a', 'b', 0, 'd', 'c', -ERROR_NO_MORE_ITEMS}), codes);
+}
+
 // Size, modification time and bytes of a file; empty for a missing one.
 std::string fileState(const std::string& path) {
     struct stat status {};
