@@ -39,26 +39,25 @@ struct TListingPlace {
     int64_t id = 0;      // of the value there
 };
 
-// A few entries by key id: a walk over many keys each listed once must not grow it without end.
-template <typename T>
+// A bounded number of entries: a walk over many keys each read once must not grow it without end.
+template <typename T, typename TKey = int64_t, size_t capacity = 64>
 class TRecentByKey {
 public:
-    const T* find(int64_t key) const {
+    const T* find(const TKey& key) const {
         auto entry = entries_.find(key);
         return entry == entries_.end() ? nullptr : &entry->second;
     }
-    void set(int64_t key, T value) {
+    void set(const TKey& key, T value) {
         if (entries_.size() >= capacity && entries_.count(key) == 0) {
             entries_.clear();
         }
         entries_[key] = std::move(value);
     }
-    void erase(int64_t key) { entries_.erase(key); }
+    void erase(const TKey& key) { entries_.erase(key); }
     void clear() { entries_.clear(); }
 
 private:
-    static constexpr size_t capacity = 64;
-    std::unordered_map<int64_t, T> entries_;
+    std::unordered_map<TKey, T> entries_;
 };
 
 class TKeyListings {
@@ -75,17 +74,22 @@ public:
         subkeys_.clear();
         values_.clear();
         infos_.clear();
+        children_.clear();
     }
 
     TRecentByKey<TListingPlace>& subkeys() { return subkeys_; }
     TRecentByKey<TListingPlace>& values() { return values_; }
     TRecentByKey<TKeyInfo>& infos() { return infos_; }
+    // Child key ids by the parent's id followed by the child's folded name: opening a path looks
+    // up the same upper keys again and again.
+    TRecentByKey<int64_t, std::string, 4096>& children() { return children_; }
 
 private:
     THiveStamp stamp_;
     TRecentByKey<TListingPlace> subkeys_;
     TRecentByKey<TListingPlace> values_;
     TRecentByKey<TKeyInfo> infos_;
+    TRecentByKey<int64_t, std::string, 4096> children_;
 };
 
 }  // namespace OrvaneLib::Pal

@@ -124,6 +124,20 @@ bool TKeyStore::findChild(int64_t parent, const std::u16string& name, int64_t& c
     return true;
 }
 
+bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64_t& child) {
+    std::string known(reinterpret_cast<const char*>(&parent), sizeof parent);
+    known += foldedName(name);
+    if (const int64_t* found = listings_.children().find(known)) {
+        child = *found;
+        return true;
+    }
+    if (!findChild(parent, name, child)) {
+        return false;
+    }
+    listings_.children().set(known, child);
+    return true;
+}
+
 int64_t TKeyStore::addChild(int64_t parent, const std::u16string& name,
                             const std::u16string* keyClass, bool isVolatile) {
     TSqlStatement insert(
@@ -152,9 +166,10 @@ LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names,
     if (!exists(from)) {
         return ERROR_KEY_DELETED;
     }
+    followHive();
     key = from;
     for (const std::u16string& name : names) {
-        if (!findChild(key, name, key)) {
+        if (!findKnownChild(key, name, key)) {
             return ERROR_FILE_NOT_FOUND;
         }
     }

@@ -67,6 +67,8 @@ public:
 
 private:
     bool findChild(int64_t parent, const std::u16string& name, int64_t& child);
+    // findChild through what this state of the hive already answered.
+    bool findKnownChild(int64_t parent, const std::u16string& name, int64_t& child);
     int64_t addChild(int64_t parent, const std::u16string& name, const std::u16string* keyClass,
                      bool isVolatile);
     bool isVolatile(int64_t key);

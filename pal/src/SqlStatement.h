@@ -68,7 +68,8 @@ public:
 
 private:
     sqlite3* db_;
-    std::map<std::string, sqlite3_stmt*> statements_;
+    // Looked up by the SQL text without making a std::string of it.
+    std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
 };
 
 // Throws THiveError unless `result` is one of SQLite's success codes.

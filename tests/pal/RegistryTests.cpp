@@ -245,8 +245,15 @@ TEST_F(RegistryTest, DeleteKeyRemovesALeafAndDeleteTreeASubtreeOrAKeysContent) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(root, W("parent")));
     ASSERT_EQ(ERROR_SUCCESS, touch(root, W("a\\b")));
     ASSERT_EQ(ERROR_SUCCESS, set(root, nullptr, "x"));
+    ASSERT_EQ(ERROR_SUCCESS, exists(W("a\\b")));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(root, nullptr));
     EXPECT_EQ((TNumbers{0, 0, 0, 0, 0}), info(root));
+    // A path opened before is looked up afresh.
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, exists(W("a\\b")));
+    ASSERT_EQ(ERROR_SUCCESS, touch(root, W("a\\b")));
+    TKey made;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W("A\\B"), 0, KEY_ALL_ACCESS, &made.key));
+    EXPECT_EQ(ERROR_SUCCESS, set(made.key, W("v"), "y"));
 }
 
 WCHAR nameBuffer[8];
