@@ -88,6 +88,9 @@ void prepareHive(TStatementCache& statements, bool inMemory) {
     }
     if (!inMemory) {
         statements.execute("PRAGMA journal_mode=WAL");
+        // A writer that closes last empties the log once it is copied: every process that
+        // opens the hive reads the whole log first.
+        statements.execute("PRAGMA journal_size_limit=0");
     }
     statements.execute("PRAGMA synchronous=FULL");
 }
@@ -192,7 +195,14 @@ void THive::atExit() {
 
 void THive::close() {
     statements_.reset();
+    listings_.clear();
     if (db_ != nullptr) {
+        // The last connection to close copies the log into the file. A process that changed
+        // nothing leaves that to the next writer, so that reading never touches the file: the
+        // log's pages were most likely copied already.
+        if (sqlite3_total_changes64(db_) == 0) {
+            sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        }
         sqlite3_close(db_);
         db_ = nullptr;
     }
@@ -201,6 +211,7 @@ void THive::close() {
 void THive::leaveInherited() {
     // The connection and its file locks belong to another process: drop it untouched.
     static_cast<void>(statements_.release());
+    listings_.clear();
     db_ = nullptr;
 }
 
@@ -266,7 +277,7 @@ LONG THive::transact(bool write, const TWork& work) {
     try {
         // A read-only hive makes its writes fail on their own, with SQLITE_READONLY.
         statements_->execute(write && !readOnly_ ? "BEGIN IMMEDIATE" : "BEGIN");
-        TKeyStore store(*statements_, readOnly_);
+        TKeyStore store(*statements_, listings_, readOnly_);
         status = work(store);
         statements_->execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
         return status;

@@ -58,6 +58,8 @@ private:
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
     std::unique_ptr<TStatementCache> statements_;
+    // Belongs to the connection: its stamps mean nothing to another one.
+    TKeyListings listings_;
     pid_t owner_ = 0;
     bool inMemory_ = false;
     bool readOnly_ = false;

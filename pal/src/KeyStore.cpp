@@ -37,6 +37,60 @@ DWORD dword(int64_t value) {
     return static_cast<DWORD>(value);
 }
 
+// How a listing gets to an index: from the place of its previous answer when that is the same
+// index or next to it, else by counting from whichever end is nearer, when the count is known.
+// The order matches the queries of subkeyAt and valueAt.
+enum class TListingStep { sameAgain, following, preceding, fromFirst, fromLast, pastTheEnd };
+
+struct TListingPlan {
+    TListingStep step;
+    int64_t offset;
+    bool fromPlace() const { return step < TListingStep::fromFirst; }
+};
+
+TListingPlan planListing(const TListingPlace* place, const DWORD* count, DWORD index) {
+    if (place != nullptr) {
+        if (index == place->index) {
+            return {TListingStep::sameAgain, 0};
+        }
+        if (index == place->index + 1) {
+            return {TListingStep::following, 0};
+        }
+        if (index + 1 == place->index) {
+            return {TListingStep::preceding, 0};
+        }
+    }
+    if (count == nullptr || index < *count / 2) {
+        return {TListingStep::fromFirst, index};
+    }
+    if (index >= *count) {
+        return {TListingStep::pastTheEnd, 0};
+    }
+    return {TListingStep::fromLast, *count - 1 - index};
+}
+
+// By TListingStep: the same, next and previous item from a place, then by an offset from the
+// first or the last item.
+const char* const subkeyQueries[] = {
+    "SELECT name, class, written, folded FROM keys WHERE parent = ?1 AND folded = ?2",
+    "SELECT name, class, written, folded FROM keys WHERE parent = ?1 AND folded > ?2"
+    " ORDER BY folded LIMIT 1",
+    "SELECT name, class, written, folded FROM keys WHERE parent = ?1 AND folded < ?2"
+    " ORDER BY folded DESC LIMIT 1",
+    "SELECT name, class, written, folded FROM keys WHERE parent = ?1"
+    " ORDER BY folded LIMIT 1 OFFSET ?2",
+    "SELECT name, class, written, folded FROM keys WHERE parent = ?1"
+    " ORDER BY folded DESC LIMIT 1 OFFSET ?2",
+};
+const char* const valueQueries[] = {
+    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id = ?2",
+    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id > ?2 ORDER BY id LIMIT 1",
+    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id < ?2"
+    " ORDER BY id DESC LIMIT 1",
+    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2",
+};
+
 }  // namespace
 
 int64_t fileTimeNow() {
@@ -70,6 +124,20 @@ bool TKeyStore::findChild(int64_t parent, const std::u16string& name, int64_t& c
     return true;
 }
 
+bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64_t& child) {
+    std::string known(reinterpret_cast<const char*>(&parent), sizeof parent);
+    known += foldedName(name);
+    if (const int64_t* found = listings_.children().find(known)) {
+        child = *found;
+        return true;
+    }
+    if (!findChild(parent, name, child)) {
+        return false;
+    }
+    listings_.children().set(known, child);
+    return true;
+}
+
 int64_t TKeyStore::addChild(int64_t parent, const std::u16string& name,
                             const std::u16string* keyClass, bool isVolatile) {
     TSqlStatement insert(
@@ -98,9 +166,10 @@ LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names,
     if (!exists(from)) {
         return ERROR_KEY_DELETED;
     }
+    followHive();
     key = from;
     for (const std::u16string& name : names) {
-        if (!findChild(key, name, key)) {
+        if (!findKnownChild(key, name, key)) {
             return ERROR_FILE_NOT_FOUND;
         }
     }
@@ -139,48 +208,65 @@ bool TKeyStore::hasValues(int64_t key) {
     return query.bind(1, key).step();
 }
 
-bool TKeyStore::subkeyAt(int64_t key, DWORD index, TSubkeyEntry& entry) {
-    // A listing goes index by index; counting from the first subkey each time would make it
-    // quadratic. The cursor serves only while nobody has changed the hive since it was left.
-    TSubkeyCursor& cursor = statements_.subkeyCursor();
+void TKeyStore::followHive() {
     TSqlStatement version(statements_.get("PRAGMA data_version"));
     version.step();
-    const int64_t othersChanges = version.integer(0);
-    const int64_t ownChanges = sqlite3_total_changes64(statements_.db());
-    const bool follows = index > 0 && cursor.parent == key && cursor.index + 1 == index &&
-                         cursor.ownChanges == ownChanges && cursor.othersChanges == othersChanges;
-    TSqlStatement query(statements_.get(
-        follows ? "SELECT name, class, written, folded FROM keys WHERE parent = ?1 AND folded > ?2 "
-                  "ORDER BY folded LIMIT 1"
-                : "SELECT name, class, written, folded FROM keys WHERE parent = ?1 ORDER BY folded "
-                  "LIMIT 1 OFFSET ?2"));
-    query.bind(1, key);
-    if (follows) {
-        query.bind(2, cursor.folded);
-    } else {
-        query.bind(2, static_cast<int64_t>(index));
-    }
-    if (!query.step()) {
-        cursor.parent = 0;
+    listings_.follow({sqlite3_total_changes64(statements_.db()), version.integer(0)});
+}
+
+bool TKeyStore::listingAt(int64_t key, DWORD index, bool ofValues, const TListingRow& read) {
+    followHive();
+    TRecentByKey<TListingPlace>& places = ofValues ? listings_.values() : listings_.subkeys();
+    const TListingPlace* place = places.find(key);
+    const TKeyInfo* info = listings_.infos().find(key);
+    const DWORD* count = info == nullptr ? nullptr : ofValues ? &info->values : &info->subkeys;
+    const TListingPlan plan = planListing(place, count, index);
+    if (plan.step == TListingStep::pastTheEnd) {
         return false;
     }
-    entry.name = query.text16(0);
-    entry.keyClass = query.isNull(1) ? std::u16string() : query.text16(1);
-    entry.lastWrite = query.integer(2);
-    cursor = {key, index, query.bytes(3), ownChanges, othersChanges};
+    const int step = static_cast<int>(plan.step);
+    TSqlStatement query(statements_.get(ofValues ? valueQueries[step] : subkeyQueries[step]));
+    query.bind(1, key);
+    if (!plan.fromPlace()) {
+        query.bind(2, plan.offset);
+    } else if (ofValues) {
+        query.bind(2, place->id);
+    } else {
+        query.bind(2, place->folded);
+    }
+    if (!query.step()) {
+        places.erase(key);
+        return false;
+    }
+    TListingPlace reached;
+    reached.index = index;
+    read(query, reached);
+    places.set(key, std::move(reached));
     return true;
 }
 
+bool TKeyStore::subkeyAt(int64_t key, DWORD index, TSubkeyEntry& entry) {
+    return listingAt(key, index, false, [&entry](const TSqlStatement& row, TListingPlace& place) {
+        entry.name = row.text16(0);
+        entry.keyClass = row.isNull(1) ? std::u16string() : row.text16(1);
+        entry.lastWrite = row.integer(2);
+        place.folded = row.bytes(3);
+    });
+}
+
 TKeyInfo TKeyStore::info(int64_t key) {
-    TSqlStatement query(
-        statements_.get("SELECT class, written,"
-                        " (SELECT count(*) FROM keys WHERE parent = ?1),"
-                        " (SELECT ifnull(max(length(name)), 0) FROM keys WHERE parent = ?1),"
-                        " (SELECT ifnull(max(length(class)), 0) FROM keys WHERE parent = ?1),"
-                        " (SELECT count(*) FROM keyValues WHERE key = ?1),"
-                        " (SELECT ifnull(max(length(name)), 0) FROM keyValues WHERE key = ?1),"
-                        " (SELECT ifnull(max(length(data)), 0) FROM keyValues WHERE key = ?1)"
-                        " FROM keys WHERE id = ?1"));
+    followHive();
+    if (const TKeyInfo* known = listings_.infos().find(key)) {
+        return *known;
+    }
+    // One pass over the subkeys and one over the values.
+    TSqlStatement query(statements_.get(
+        "SELECT k.class, k.written, s.n, s.name, s.class, v.n, v.name, v.data FROM keys AS k,"
+        " (SELECT count(*) AS n, ifnull(max(length(name)), 0) AS name,"
+        "  ifnull(max(length(class)), 0) AS class FROM keys WHERE parent = ?1) AS s,"
+        " (SELECT count(*) AS n, ifnull(max(length(name)), 0) AS name,"
+        "  ifnull(max(length(data)), 0) AS data FROM keyValues WHERE key = ?1) AS v"
+        " WHERE k.id = ?1"));
     TKeyInfo info{};
     if (!query.bind(1, key).step()) {
         return info;
@@ -193,6 +279,7 @@ TKeyInfo TKeyStore::info(int64_t key) {
     info.values = dword(query.integer(5));
     info.maxValueName = dword(query.integer(6) / 2);
     info.maxValueData = dword(query.integer(7));
+    listings_.infos().set(key, info);
     return info;
 }
 
@@ -251,15 +338,12 @@ bool TKeyStore::removeValue(int64_t key, const std::u16string& name) {
 }
 
 bool TKeyStore::valueAt(int64_t key, DWORD index, TValueEntry& value) {
-    TSqlStatement query(statements_.get(
-        "SELECT name, type, data FROM keyValues WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2"));
-    if (!query.bind(1, key).bind(2, static_cast<int64_t>(index)).step()) {
-        return false;
-    }
-    value.name = query.text16(0);
-    value.type = dword(query.integer(1));
-    value.data = query.bytes(2);
-    return true;
+    return listingAt(key, index, true, [&value](const TSqlStatement& row, TListingPlace& place) {
+        value.name = row.text16(0);
+        value.type = dword(row.integer(1));
+        value.data = row.bytes(2);
+        place.id = row.integer(3);
+    });
 }
 
 }  // namespace OrvaneLib::Pal

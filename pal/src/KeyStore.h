@@ -3,9 +3,11 @@
 #pragma once
 
 #include "pal/inc/WinTypes.h"
+#include "pal/src/KeyListings.h"
 #include "pal/src/SqlStatement.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,17 +17,6 @@ struct TSubkeyEntry {
     std::u16string name;
     std::u16string keyClass;
     int64_t lastWrite;
-};
-
-struct TKeyInfo {
-    std::u16string keyClass;
-    int64_t lastWrite;
-    DWORD subkeys;
-    DWORD maxSubkeyName;
-    DWORD maxSubkeyClass;
-    DWORD values;
-    DWORD maxValueName;
-    DWORD maxValueData;
 };
 
 struct TValueEntry {
@@ -39,8 +30,8 @@ public:
     // The key that HKEY_CURRENT_USER stands for.
     static constexpr int64_t rootKey = 1;
 
-    TKeyStore(TStatementCache& statements, bool readOnly)
-        : statements_(statements), readOnly_(readOnly) {}
+    TKeyStore(TStatementCache& statements, TKeyListings& listings, bool readOnly)
+        : statements_(statements), listings_(listings), readOnly_(readOnly) {}
 
     // Makes the tables of a new hive, with its root key.
     static void createSchema(TStatementCache& statements);
@@ -58,8 +49,10 @@ public:
                     DWORD& disposition);
     bool hasSubkeys(int64_t key);
     bool hasValues(int64_t key);
-    // The subkey at `index` in the order of the upper-case names.
+    // The subkey at `index` in the order of the upper-case names. Asking for the index next to
+    // the previous one of the same key, either way, costs no more than asking for the first.
     bool subkeyAt(int64_t key, DWORD index, TSubkeyEntry& entry);
+    // Read once for each state of the hive.
     TKeyInfo info(int64_t key);
     // Removes the values and subkeys of `key` and everything below them; and `key` itself
     // unless it is to be kept.
@@ -69,17 +62,25 @@ public:
     void setValue(int64_t key, const std::u16string& name, DWORD type, const BYTE* data,
                   DWORD size);
     bool removeValue(int64_t key, const std::u16string& name);
-    // The value at `index` in the order the values were first set.
+    // The value at `index` in the order the values were first set; as cheap as subkeyAt.
     bool valueAt(int64_t key, DWORD index, TValueEntry& value);
 
 private:
     bool findChild(int64_t parent, const std::u16string& name, int64_t& child);
+    // findChild through what this state of the hive already answered.
+    bool findKnownChild(int64_t parent, const std::u16string& name, int64_t& child);
     int64_t addChild(int64_t parent, const std::u16string& name, const std::u16string* keyClass,
                      bool isVolatile);
     bool isVolatile(int64_t key);
     void touch(int64_t key);
+    // Reads the row of a listing (subkeys or values) at `index` and fills in where it stands.
+    typedef std::function<void(const TSqlStatement& row, TListingPlace& place)> TListingRow;
+    bool listingAt(int64_t key, DWORD index, bool ofValues, const TListingRow& read);
+    // Makes the listings forget what they read before the hive last changed.
+    void followHive();
 
     TStatementCache& statements_;
+    TKeyListings& listings_;
     bool readOnly_;
 };
 

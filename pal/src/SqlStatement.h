@@ -54,16 +54,6 @@ private:
     sqlite3_stmt* statement_;
 };
 
-// Where the last listing of a key's subkeys stopped, and what the hive was then: the next index
-// of the same listing continues from there instead of counting again from the first subkey.
-struct TSubkeyCursor {
-    int64_t parent = 0;
-    uint32_t index = 0;
-    std::string folded;
-    int64_t ownChanges = -1;
-    int64_t othersChanges = -1;
-};
-
 // The prepared statements of one connection, by their SQL text.
 class TStatementCache {
 public:
@@ -75,12 +65,11 @@ public:
     sqlite3_stmt* get(const char* sql);
     void execute(const char* sql);
     sqlite3* db() const { return db_; }
-    TSubkeyCursor& subkeyCursor() { return subkeyCursor_; }
 
 private:
     sqlite3* db_;
-    TSubkeyCursor subkeyCursor_;
-    std::map<std::string, sqlite3_stmt*> statements_;
+    // Looked up by the SQL text without making a std::string of it.
+    std::map<std::string, sqlite3_stmt*, std::less<>> statements_;
 };
 
 // Throws THiveError unless `result` is one of SQLite's success codes.

@@ -131,6 +131,29 @@ TEST_F(Host, ReportsReachStderr) {
     }
 }
 
+// A game with nothing but its record is found by the record's key, in any case, without listing
+// the other games: their enumeration fails here throughout.
+TEST_F(Host, ARecordIsFoundByItsKeyAlone) {
+    std::ofstream(root_ / "c.reg", std::ios::binary)
+        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Orvane\\"
+           "Client\\Applications\\C]\r\n\"Version\"=\"3\"\r\n";
+    must("import c.reg");
+    const std::string noListing = "ORVANE_PAL_FAULTS=RegEnumKeyExW=5*1000000";
+    // The arguments, the exit status and a pattern that stdout must contain.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"show c", 0, "^id: +c\nname: *\nversion: +3\n"},
+        {"export c", 0, "Applications\\\\c\\]\r\n\"Version\"=\"3\""},
+        {"show Z", 1, "^$"},
+        {"package list Z", 1, "^$"},
+    };
+    for (const auto& [words, status, out] : cases) {
+        SCOPED_TRACE(words);
+        TRun result = run(words, noListing);
+        EXPECT_EQ(result.status, status) << result.err;
+        EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
+    }
+}
+
 // The records read back as JSON and as a Registry Editor file.
 TEST_F(Host, ListAndExportShowTheRecords) {
     installTwoGames();

@@ -12,7 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -52,9 +54,13 @@ LONG countValues(const std::string& prefix, DWORD count) {
     return found;
 }
 
+enum class TEnd { leaveOpen, closeHive };
+
 // Runs `body` in a forked child with the given hive (none: the inherited setting); the child
-// sends the codes it gathered through a pipe and exits normally.
-TCodes inChild(const std::function<TCodes()>& body, const std::string& hive = std::string()) {
+// sends the codes it gathered through a pipe and exits normally, closing its connection to the
+// hive as a process does at exit when asked to.
+TCodes inChild(const std::function<TCodes()>& body, const std::string& hive = std::string(),
+               TEnd end = TEnd::leaveOpen) {
     int channel[2];
     EXPECT_EQ(0, pipe(channel));
     const pid_t child = fork();
@@ -64,7 +70,8 @@ TCodes inChild(const std::function<TCodes()>& body, const std::string& hive = st
         }
         const TCodes codes = body();
         const ssize_t bytes = static_cast<ssize_t>(codes.size() * sizeof(LONG));
-        _exit(write(channel[1], codes.data(), bytes) == bytes ? 0 : 1);
+        const int status = write(channel[1], codes.data(), bytes) == bytes ? 0 : 1;
+        end == TEnd::closeHive ? exit(status) : _exit(status);
     }
     close(channel[1]);
     TCodes codes;
@@ -192,6 +199,113 @@ TEST_F(Hive, AReadOnlyHiveCanStillBeRead) {
                       ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED}),
               codes);
 }
+
+// The first character of the subkey at the index, or the failure's code.
+LONG firstCharacterOfSubkey(HKEY key, DWORD index) {
+    WCHAR name[16];
+    DWORD length = 16;
+    LONG status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? LONG(name[0]) : -status;
+}
+
+// What another process changes between two indexes of a listing counts at the next index.
+TEST_F(Hive, AListingFollowsWhatAnotherProcessChangedMeanwhile) {
+    const TCodes codes = inChild(
+        [] {
+            for (const WCHAR* name : {W("a"), W("b"), W("c"), W("d")}) {
+                HKEY made = nullptr;
+                const std::u16string path = std::u16string(testKey) + u"\\" + name;
+                RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                &made, nullptr);
+                RegCloseKey(made);
+            }
+            int go[2], done[2];
+            if (pipe(go) != 0 || pipe(done) != 0) {
+                return TCodes{-1};
+            }
+            const pid_t other = fork();
+            if (other == 0) {
+                char signal = 0;
+                LONG status = read(go[0], &signal, 1) == 1
+                                  ? RegDeleteKeyW(HKEY_CURRENT_USER, W("Software\\OrvaneTest\\b"))
+                                  : -1;
+                _exit(write(done[1], &status, sizeof status) == sizeof status ? 0 : 1);
+            }
+            HKEY key = nullptr;
+            TCodes codes{RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key)};
+            codes.push_back(firstCharacterOfSubkey(key, 0));
+            codes.push_back(firstCharacterOfSubkey(key, 1));
+            LONG removed = -1;
+            if (write(go[1], "x", 1) != 1 || read(done[0], &removed, sizeof removed) != 4) {
+                removed = -1;
+            }
+            codes.push_back(removed);
+            codes.push_back(firstCharacterOfSubkey(key, 2));
+            codes.push_back(firstCharacterOfSubkey(key, 1));
+            codes.push_back(firstCharacterOfSubkey(key, 3));
+            waitpid(other, nullptr, 0);
+            RegCloseKey(key);
+            return codes;
+        },
+        hive);
+    EXPECT_EQ((TCodes{0, 'a', 'b', 0, 'd', 'c', -ERROR_NO_MORE_ITEMS}), codes);
+}
+
+// Size, modification time and bytes of a file; empty for a missing one.
+std::string fileState(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        return std::string();
+    }
+    std::ifstream in(path, std::ios::binary);
+    return std::to_string(status.st_size) + " " + std::to_string(status.st_mtim.tv_sec) + "." +
+           std::to_string(status.st_mtim.tv_nsec) + " " +
+           std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every kind of reading call on the test key.
+TCodes readEverything() {
+    HKEY key = nullptr;
+    DWORD data = 0, subkeys = 0, values = 0, length = 0;
+    WCHAR name[16];
+    TCodes codes{value("v", 0, &data),
+                 RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key)};
+    codes.push_back(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                     &values, nullptr, nullptr, nullptr, nullptr));
+    codes.push_back(
+        RegEnumKeyExW(key, 0, name, &(length = 16), nullptr, nullptr, nullptr, nullptr));
+    codes.push_back(
+        RegEnumValueW(key, 0, name, &(length = 16), nullptr, nullptr, nullptr, nullptr));
+    codes.push_back(RegCloseKey(key));
+    return codes;
+}
+
+// Whether the writer closed its connection or was gone without, reading leaves the hive and its
+// log as they were.
+class HiveRead : public Hive, public ::testing::WithParamInterface<TEnd> {};
+
+TEST_P(HiveRead, LeavesTheFileAndItsLogUntouched) {
+    const TCodes written = inChild(
+        [] {
+            HKEY key = nullptr;
+            return TCodes{value("v", 1),
+                          RegCreateKeyExW(HKEY_CURRENT_USER, W("Software\\OrvaneTest\\sub"), 0,
+                                          nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                          RegCloseKey(key)};
+        },
+        hive, GetParam());
+    ASSERT_EQ((TCodes{0, 0, 0}), written);
+    const std::string file = fileState(hive), log = fileState(hive + "-wal");
+    ASSERT_FALSE(file.empty());
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(TCodes(6, ERROR_SUCCESS), inChild(readEverything, hive, TEnd::closeHive));
+    }
+    EXPECT_EQ(file, fileState(hive));
+    EXPECT_EQ(log, fileState(hive + "-wal"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterAWriter, HiveRead,
+                         ::testing::Values(TEnd::leaveOpen, TEnd::closeHive));
 
 TEST(PalRegistry, CurrentUserIsTheOnlyRootAndLocalFreeTakesOnlyWhatItAllocated) {
     for (HKEY other : {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG}) {

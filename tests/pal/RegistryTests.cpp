@@ -127,35 +127,110 @@ TEST_F(RegistryTest, SubkeysMatchAndEnumerateByTheirUpperCaseNames) {
     }
 }
 
-// An index counts the subkeys there are at the time of the call, also when keys were added or
-// deleted since the previous index of the same listing.
-TEST_F(RegistryTest, SubkeyIndexesFollowChangesMadeDuringAListing) {
+// A step of a listing by index: an optional change, then the index asked for and the name
+// expected there (empty: no more items), or, with countOnly, the count RegQueryInfoKeyW gives.
+struct TListingStep {
+    std::function<void(HKEY)> change;
+    DWORD index;
+    const WCHAR* expected;
+    bool countOnly = false;
+};
+
+struct TListingCase {
+    const char* title;
+    bool ofValues;
+    std::vector<TListingStep> steps;
+};
+
+void none(HKEY) {}
+std::function<void(HKEY)> addKey(const WCHAR* name) {
+    return [name](HKEY key) { EXPECT_EQ(ERROR_SUCCESS, touch(key, name)); };
+}
+std::function<void(HKEY)> removeKey(const WCHAR* name) {
+    return [name](HKEY key) { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(key, name)); };
+}
+std::function<void(HKEY)> setValue(const WCHAR* name) {
+    return [name](HKEY key) { EXPECT_EQ(ERROR_SUCCESS, set(key, name, "x")); };
+}
+std::function<void(HKEY)> removeValue(const WCHAR* name) {
+    return [name](HKEY key) { EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, name)); };
+}
+
+class RegistryListing : public RegistryTest, public ::testing::WithParamInterface<TListingCase> {};
+
+// An index counts the items there are at the time of the call, also when some were added or
+// removed since the previous index of the same listing, whichever way the listing goes.
+TEST_P(RegistryListing, IndexesFollowChangesMadeDuringAListing) {
+    const TListingCase& listing = GetParam();
     for (const WCHAR* name : {W("a"), W("b"), W("c"), W("d"), W("e")}) {
-        ASSERT_EQ(ERROR_SUCCESS, touch(root, name));
+        ASSERT_EQ(ERROR_SUCCESS, listing.ofValues ? set(root, name, "x") : touch(root, name));
     }
-    // The change made before asking for the index, then the name expected at that index.
-    const std::tuple<std::function<void()>, const WCHAR*> steps[] = {
-        {[] {}, W("a")},
-        {[] {}, W("b")},
-        {[this] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(root, W("c"))); }, W("d")},
-        {[this] { EXPECT_EQ(ERROR_SUCCESS, touch(root, W("b2"))); }, W("d")},
-        {[] {}, W("e")},
-        {[] {}, nullptr},
-    };
-    DWORD index = 0;
-    for (const auto& [change, expected] : steps) {
-        change();
+    for (size_t number = 0; number < listing.steps.size(); ++number) {
+        const TListingStep& step = listing.steps[number];
+        step.change(root);
+        if (step.countOnly) {
+            EXPECT_EQ(step.index, info(root)[listing.ofValues ? 2 : 0]) << "step " << number;
+            continue;
+        }
         WCHAR name[16];
         DWORD length = 16;
-        const LONG status = RegEnumKeyExW(root, index++, name, &length, 0, 0, 0, 0);
-        if (expected == nullptr) {
-            EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
-        } else {
-            ASSERT_EQ(ERROR_SUCCESS, status);
-            EXPECT_EQ(TWide(expected), TWide(name, length)) << index - 1;
-        }
+        const LONG status = listing.ofValues
+                                ? RegEnumValueW(root, step.index, name, &length, 0, 0, 0, 0)
+                                : RegEnumKeyExW(root, step.index, name, &length, 0, 0, 0, 0);
+        EXPECT_EQ(status == ERROR_SUCCESS ? TWide(name, length) : TWide(), TWide(step.expected))
+            << "step " << number;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(ByIndex, RegistryListing,
+                         ::testing::Values(TListingCase{"SubkeysUp",
+                                                        false,
+                                                        {{none, 0, W("a")},
+                                                         {none, 1, W("b")},
+                                                         {none, 1, W("b")},
+                                                         {removeKey(W("c")), 2, W("d")},
+                                                         {addKey(W("b2")), 2, W("b2")},
+                                                         {none, 3, W("d")},
+                                                         {none, 4, W("e")},
+                                                         {none, 5, W("")}}},
+                                           TListingCase{"SubkeysDown",
+                                                        false,
+                                                        {{none, 5, nullptr, true},
+                                                         {none, 4, W("e")},
+                                                         {none, 3, W("d")},
+                                                         {removeKey(W("d")), 2, W("c")},
+                                                         {addKey(W("b2")), 2, W("b2")},
+                                                         {none, 5, nullptr, true},
+                                                         {none, 1, W("b")},
+                                                         {none, 4, W("e")},
+                                                         {removeKey(W("a")), 0, W("b")},
+                                                         {none, 3, W("e")},
+                                                         {none, 4, W("")}}},
+                                           TListingCase{"ValuesUp",
+                                                        true,
+                                                        {{none, 0, W("a")},
+                                                         {none, 1, W("b")},
+                                                         {removeValue(W("c")), 2, W("d")},
+                                                         {setValue(W("f")), 3, W("e")},
+                                                         {setValue(W("b")), 4, W("f")},
+                                                         {none, 4, W("f")},
+                                                         {none, 5, W("")}}},
+                                           TListingCase{"ValuesDown",
+                                                        true,
+                                                        {{none, 5, nullptr, true},
+                                                         {none, 4, W("e")},
+                                                         {none, 3, W("d")},
+                                                         {removeValue(W("e")), 3, W("d")},
+                                                         {setValue(W("f")), 5, nullptr, true},
+                                                         {setValue(W("g")), 6, nullptr, true},
+                                                         {none, 5, W("g")},
+                                                         {none, 4, W("f")},
+                                                         {none, 3, W("d")},
+                                                         {removeValue(W("a")), 0, W("b")},
+                                                         {none, 5, W("")}}}),
+                         [](const ::testing::TestParamInfo<TListingCase>& info) {
+                             return info.param.title;
+                         });
 
 TEST_F(RegistryTest, DeleteKeyRemovesALeafAndDeleteTreeASubtreeOrAKeysContent) {
     ASSERT_EQ(ERROR_SUCCESS, touch(root, W("parent\\child")));
@@ -170,8 +245,15 @@ TEST_F(RegistryTest, DeleteKeyRemovesALeafAndDeleteTreeASubtreeOrAKeysContent) {
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(root, W("parent")));
     ASSERT_EQ(ERROR_SUCCESS, touch(root, W("a\\b")));
     ASSERT_EQ(ERROR_SUCCESS, set(root, nullptr, "x"));
+    ASSERT_EQ(ERROR_SUCCESS, exists(W("a\\b")));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(root, nullptr));
     EXPECT_EQ((TNumbers{0, 0, 0, 0, 0}), info(root));
+    // A path opened before is looked up afresh.
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, exists(W("a\\b")));
+    ASSERT_EQ(ERROR_SUCCESS, touch(root, W("a\\b")));
+    TKey made;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W("A\\B"), 0, KEY_ALL_ACCESS, &made.key));
+    EXPECT_EQ(ERROR_SUCCESS, set(made.key, W("v"), "y"));
 }
 
 WCHAR nameBuffer[8];

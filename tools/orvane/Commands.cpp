@@ -98,9 +98,15 @@ void addNumberIfSet(TRegFile& file, const std::vector<TRawValue>& record, const 
     }
 }
 
+struct TGameToExport {
+    std::string id;
+    bool recorded;  // false: only the Windows program list names it
+};
+
 // The record through the library; the uninstall entry, for which it has no getters, as stored.
-void exportGame(TRegFile& file, const std::string& id) {
-    if (hasRecord(id)) {
+void exportGame(TRegFile& file, const TGameToExport& which) {
+    const std::string& id = which.id;
+    if (which.recorded) {
         TGameRecord game = readGame(id);
         file.beginKey(applicationKey(id));
         addTextIfSet(file, "Path", game.path);
@@ -127,17 +133,21 @@ void exportGame(TRegFile& file, const std::string& id) {
     }
 }
 
-// The recorded games, then those that only the Windows program list still names.
-std::vector<std::string> everyGameId() {
-    std::vector<std::string> ids = recordedGameIds();
+// The recorded games, then those that only the Windows program list still names. Whether an
+// entry's game has a record is one lookup of its key, which compares ids as the registry does.
+std::vector<TGameToExport> everyGame() {
+    std::vector<TGameToExport> games;
+    for (std::string& id : recordedGameIds()) {
+        games.push_back({std::move(id), true});
+    }
     const std::string prefix = kUninstallEntryPrefix;
     for (const std::string& entry : readSubkeyNames(kUninstallKey)) {
         if (entry.compare(0, prefix.size(), prefix) == 0 &&
             !hasRecord(entry.substr(prefix.size()))) {
-            ids.push_back(entry.substr(prefix.size()));
+            games.push_back({entry.substr(prefix.size()), false});
         }
     }
-    return ids;
+    return games;
 }
 
 }  // namespace
@@ -333,7 +343,8 @@ int exportRecords(const std::string& id, const std::string& file) {
     if (id.empty()) {
         exportClient(registration);
     }
-    for (const std::string& game : id.empty() ? everyGameId() : std::vector<std::string>{id}) {
+    for (const TGameToExport& game :
+         id.empty() ? everyGame() : std::vector<TGameToExport>{{id, hasRecord(id)}}) {
         exportGame(registration, game);
     }
     if (file.empty()) {

@@ -2,6 +2,8 @@
 
 #include "Common/General/TString.h"
 #include "tools/orvane/Folders.h"
+#include "tools/orvane/HostRegistry.h"
+#include "tools/orvane/RegistryEdits.h"
 
 namespace OrvaneHost {
 
@@ -9,10 +11,6 @@ namespace {
 
 std::string text(const OrvaneLib::TString& value) {
     return value.c_str();
-}
-
-bool sameId(const std::string& a, const std::string& b) {
-    return OrvaneLib::compareNoCase(a.c_str(), b.c_str()) == 0;
 }
 
 }  // namespace
@@ -37,12 +35,8 @@ std::vector<std::string> recordedGameIds() {
 }
 
 bool hasRecord(const std::string& id) {
-    for (const std::string& recorded : recordedGameIds()) {
-        if (sameId(recorded, id)) {
-            return true;
-        }
-    }
-    return false;
+    // An id that is empty or holds a separator would name another key than its own.
+    return !id.empty() && id.find('\\') == std::string::npos && keyExists(kApplicationsKey + id);
 }
 
 bool isKnownGame(const std::string& id) {

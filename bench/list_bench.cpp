@@ -1,0 +1,89 @@
+// orvane list, list --json and show (of a recorded and of an unknown id) run in-process over
+// 10, 100, 1,000 and 10,000 recorded games on one hive file, which grows between the sizes. The
+// goals at 10,000 games: list under 300 ms, show under 20 ms, and list growing at most 12x from
+// 1,000 games.
+#include "bench/GameHive.h"
+#include "tools/orvane/Commands.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace {
+
+// Sends what the commands print, and the complaint about an unknown id, to /dev/null while it
+// lives.
+class TQuietOutput {
+public:
+    TQuietOutput() {
+        fflush(stdout);
+        fflush(stderr);
+        const int null = open("/dev/null", O_WRONLY);
+        for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+            saved_[stream] = dup(stream);
+            dup2(null, stream);
+        }
+        close(null);
+    }
+    ~TQuietOutput() {
+        fflush(stdout);
+        fflush(stderr);
+        for (int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+            dup2(saved_[stream], stream);
+            close(saved_[stream]);
+        }
+    }
+    TQuietOutput(const TQuietOutput&) = delete;
+    TQuietOutput& operator=(const TQuietOutput&) = delete;
+
+private:
+    int saved_[3] = {-1, -1, -1};
+};
+
+OrvaneBench::TGameHive* hive = nullptr;
+
+void runCommand(benchmark::State& state, int games, const std::function<int()>& command) {
+    hive->growTo(games);
+    int status = 0;
+    {
+        TQuietOutput quiet;
+        for (auto _ : state) {
+            status = command();
+        }
+    }
+    state.counters["status"] = status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    OrvaneBench::TGameHive games;
+    hive = &games;
+    using namespace OrvaneHost;
+    // By size first, so that the hive only ever grows.
+    for (int count : {10, 100, 1000, 10000}) {
+        const std::string known = OrvaneBench::gameId(count / 2);
+        const std::pair<const char*, std::function<int()>> commands[] = {
+            {"list", [] { return listGames(false); }},
+            {"listJson", [] { return listGames(true); }},
+            {"showRecorded", [known] { return showGame(known, false); }},
+            {"showUnknown", [] { return showGame("nosuchgame", false); }},
+        };
+        for (const auto& [name, command] : commands) {
+            benchmark::RegisterBenchmark((std::string(name) + "/" + std::to_string(count)).c_str(),
+                                         [count, command = command](benchmark::State& state) {
+                                             runCommand(state, count, command);
+                                         })
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

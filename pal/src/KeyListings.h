@@ -1,0 +1,95 @@
+// What this process last read of the listings of keys, so that a walk by index, up or down,
+// continues from the previous index instead of counting from the first, and the counts of a key
+// are asked once per state of the hive. Everything here holds only for the state of the hive it
+// was read in: any change since, by this process or another, drops all of it.
+#pragma once
+
+#include "pal/inc/WinTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+namespace OrvaneLib::Pal {
+
+struct TKeyInfo {
+    std::u16string keyClass;
+    int64_t lastWrite;
+    DWORD subkeys;
+    DWORD maxSubkeyName;
+    DWORD maxSubkeyClass;
+    DWORD values;
+    DWORD maxValueName;
+    DWORD maxValueData;
+};
+
+// A state of the hive, as one connection sees it.
+struct THiveStamp {
+    int64_t ownChanges = -1;     // rows this connection changed
+    int64_t othersCommits = -1;  // SQLite's data_version: moves with commits of other connections
+    bool operator==(const THiveStamp&) const = default;
+};
+
+// Where a listing's last answer stands in the listing's order.
+struct TListingPlace {
+    uint32_t index = 0;
+    std::string folded;  // of the subkey there
+    int64_t id = 0;      // of the value there
+};
+
+// A bounded number of entries: a walk over many keys each read once must not grow it without end.
+template <typename T, typename TKey = int64_t, size_t capacity = 64>
+class TRecentByKey {
+public:
+    const T* find(const TKey& key) const {
+        auto entry = entries_.find(key);
+        return entry == entries_.end() ? nullptr : &entry->second;
+    }
+    void set(const TKey& key, T value) {
+        if (entries_.size() >= capacity && entries_.count(key) == 0) {
+            entries_.clear();
+        }
+        entries_[key] = std::move(value);
+    }
+    void erase(const TKey& key) { entries_.erase(key); }
+    void clear() { entries_.clear(); }
+
+private:
+    std::unordered_map<TKey, T> entries_;
+};
+
+class TKeyListings {
+public:
+    // Drops everything read in another state of the hive.
+    void follow(const THiveStamp& now) {
+        if (!(now == stamp_)) {
+            clear();
+            stamp_ = now;
+        }
+    }
+    void clear() {
+        stamp_ = THiveStamp();
+        subkeys_.clear();
+        values_.clear();
+        infos_.clear();
+        children_.clear();
+    }
+
+    TRecentByKey<TListingPlace>& subkeys() { return subkeys_; }
+    TRecentByKey<TListingPlace>& values() { return values_; }
+    TRecentByKey<TKeyInfo>& infos() { return infos_; }
+    // Child key ids by the parent's id followed by the child's folded name: opening a path looks
+    // up the same upper keys again and again.
+    TRecentByKey<int64_t, std::string, 4096>& children() { return children_; }
+
+private:
+    THiveStamp stamp_;
+    TRecentByKey<TListingPlace> subkeys_;
+    TRecentByKey<TListingPlace> values_;
+    TRecentByKey<TKeyInfo> infos_;
+    TRecentByKey<int64_t, std::string, 4096> children_;
+};
+
+}  // namespace OrvaneLib::Pal
