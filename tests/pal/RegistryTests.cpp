@@ -4,6 +4,10 @@
 #include "support/Wine.h"
 #include "win32/Win32Api.h"
 
+#ifndef _WIN32
+#include "pal/inc/PalTesting.h"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -275,6 +279,50 @@ TEST_F(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
     ASSERT_EQ(ERROR_SUCCESS, set(root, W("ZZ"), "y"));
     ASSERT_EQ(ERROR_SUCCESS, set(root, W("cc"), "z"));
     EXPECT_EQ((TNames{W("zz"), W("Mm"), W("bb"), W("cc")}), names(root, true));
+}
+
+// The override lends HKEY_CURRENT_USER the key and the rights of the handle, which may be closed
+// afterwards; a null key gives HKEY_CURRENT_USER back.
+TEST_F(RegistryTest, AnOverriddenCurrentUserWorksBelowItsNewKeyUntilRestored) {
+    HKEY home = nullptr, readOnly = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &home));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W("home"), 0, KEY_READ, &readOnly));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, home));
+    ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(home));
+    const TNumbers below = {DWORD(touch(HKEY_CURRENT_USER, W("inside"))),
+                            DWORD(set(HKEY_CURRENT_USER, W("v"), "x"))};
+    const TNames seen = names(HKEY_CURRENT_USER);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, readOnly));
+    ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(readOnly));
+    const LONG refused = set(HKEY_CURRENT_USER, W("w"), "x");
+    const TNames values = names(HKEY_CURRENT_USER, true);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, nullptr));
+
+    EXPECT_EQ((TNumbers{ERROR_SUCCESS, ERROR_SUCCESS}), below);
+    EXPECT_EQ(TNames{W("inside")}, seen);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, refused);
+    EXPECT_EQ(TNames{W("v")}, values);
+    EXPECT_EQ(ERROR_SUCCESS, exists(W("home\\inside")));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, touch(HKEY_CURRENT_USER, W("inside"), KEY_READ));
+    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
+}
+
+TEST_F(RegistryTest, OverridingNeedsAnOpenKey) {
+    HKEY closed = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &closed));
+    ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(HKEY_CURRENT_USER, closed));
+    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
+#ifndef _WIN32
+    // Windows lets every predefined key be overridden; the PAL has HKEY_CURRENT_USER alone.
+    TKey home;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &home.key));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(HKEY_LOCAL_MACHINE, home.key));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(home.key, home.key));
+    palInjectFault("RegOverridePredefKey", ERROR_OUTOFMEMORY, 0, 1);
+    EXPECT_EQ(ERROR_OUTOFMEMORY, RegOverridePredefKey(HKEY_CURRENT_USER, home.key));
+    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
+#endif
 }
 
 TEST_F(RegistryTest, TooSmallBuffersAreLeftAloneAndTheSizesReported) {
