@@ -4,6 +4,7 @@
 
 #include "support/AllocationCounter.h"
 #include "support/LogHook.h"
+#include "support/RegistryOverride.h"
 #include "support/Wine.h"
 
 #ifndef _WIN32
@@ -47,13 +48,14 @@ bool write(const std::string& path, const char* text = "1", uint32_t type = REG_
     return writeRegistryValue(path.c_str(), "v", text, type);
 }
 
-// A clean Software\OrvaneTest and a fresh log that reaches this executable's outputLogString.
+// A temporary key for HKEY_CURRENT_USER and a fresh log that reaches this executable's
+// outputLogString.
 class Registry : public testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, registry.start());
         logSystem = std::make_shared<TLogSystem>();
         logSystem->addStrategy(new TCurrentProcessLogStrategy("Orvane.dll"));
-        deleteRegistryKey("Software\\OrvaneTest");
         OrvaneTest::clearLoggedLines();
     }
     // The only line logged, if text is not empty: text and level (0 for notes, 2 for the
@@ -72,11 +74,14 @@ protected:
                       "Orvane.dll " + std::to_string(level));
         }
     }
-#ifndef _WIN32
     void TearDown() override {
+#ifndef _WIN32
         palClearFaults();
-    }
 #endif
+        EXPECT_EQ(ERROR_SUCCESS, registry.stop());
+    }
+
+    OrvaneTest::TRegistryOverride registry;
 };
 
 // Bytes (written as hexadecimal) read as a type: the text, and the type named in the log line if

@@ -2,8 +2,6 @@
 
 #include "Common/General/TException.h"
 
-#include <vector>
-
 namespace OrvaneTest {
 using OrvaneLib::TWideText;
 
@@ -59,32 +57,14 @@ LONG WINAPI keepReport(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 void LibraryTest::SetUp() {
-    deleteKeyTree("Software\\Orvane");
-    // The library's own uninstall entries, never other programs'.
-    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(uninstall.c_str()).get(), 0, KEY_READ, &key) ==
-        0) {
-        std::vector<std::string> ours;
-        WCHAR name[256];
-        DWORD size = 256;
-        for (DWORD i = 0;
-             RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == 0;
-             ++i, size = 256) {
-            std::string entry = OrvaneLib::TString(name).c_str();
-            if (entry.rfind("Orvane App ", 0) == 0) {
-                ours.push_back(uninstall + "\\" + entry);
-            }
-        }
-        RegCloseKey(key);
-        std::for_each(ours.begin(), ours.end(), deleteKeyTree);
-    }
+    ASSERT_EQ(ERROR_SUCCESS, registry_.start());
     clearLoggedLines();
     handler_ = AddVectoredExceptionHandler(1, keepReport);
 }
 
 void LibraryTest::TearDown() {
     RemoveVectoredExceptionHandler(handler_);
+    EXPECT_EQ(ERROR_SUCCESS, registry_.stop());
 }
 
 }  // namespace OrvaneTest

@@ -1,6 +1,7 @@
 // Tests of the library through its exports, as the client calls them: this executable exports
 // outputLogString, handles the structured exception of code 1 with a vectored handler (no test
-// expects one: a raised report fails the test), and starts every test from a clean record.
+// expects one: a raised report fails the test), and starts every test from a clean record: its
+// HKEY_CURRENT_USER is a temporary key of its own.
 #pragma once
 
 #include "Common/General/TWideText.h"
@@ -8,6 +9,7 @@
 #include "win32/Win32Api.h"
 
 #include "support/LogHook.h"
+#include "support/RegistryOverride.h"
 
 #ifndef _WIN32
 #include "pal/inc/PalTesting.h"
@@ -76,6 +78,7 @@ protected:
     }
 
 private:
+    TRegistryOverride registry_;
     void* handler_ = nullptr;
 };
 

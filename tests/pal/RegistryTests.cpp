@@ -1,6 +1,8 @@
 // The registry functions as Windows defines them, through the Windows API alone, so that the same
 // file runs against the PAL and against a real registry. Everything happens below
-// HKCU\Software\OrvaneTest, which each test starts and ends without.
+// HKCU\Software\OrvaneTest, which each test starts and ends without, with HKEY_CURRENT_USER
+// pointed at a temporary key of its own.
+#include "support/RegistryOverride.h"
 #include "support/Wine.h"
 #include "win32/Win32Api.h"
 
@@ -70,20 +72,28 @@ TNumbers info(HKEY key) {
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, testRoot);
+        ASSERT_EQ(ERROR_SUCCESS, registry.start());
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, testRoot, 0, nullptr, 0,
                                                  KEY_ALL_ACCESS, nullptr, &root, nullptr));
     }
     void TearDown() override {
         RegCloseKey(root);
         EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, testRoot));
+        EXPECT_EQ(ERROR_SUCCESS, registry.stop());
     }
     LONG create(const WCHAR* path, HKEY* key, DWORD* disposition = nullptr) {
         return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key,
                                disposition);
     }
     LONG exists(const WCHAR* path) { return touch(root, path, KEY_READ); }
+    // Whether HKEY_CURRENT_USER is still the fixture's temporary key, which the real one holds.
+    bool overridden() {
+        return touch(HKEY_CURRENT_USER, registry.path().c_str(), KEY_READ) ==
+                   ERROR_FILE_NOT_FOUND &&
+               touch(HKEY_CURRENT_USER, testRoot, KEY_READ) == ERROR_SUCCESS;
+    }
 
+    OrvaneTest::TRegistryOverride registry;
     HKEY root = nullptr;
 };
 
@@ -282,7 +292,8 @@ TEST_F(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
 }
 
 // The override lends HKEY_CURRENT_USER the key and the rights of the handle, which may be closed
-// afterwards; a null key gives HKEY_CURRENT_USER back.
+// afterwards; a null key gives HKEY_CURRENT_USER back. The fixture's override is put back at the
+// end, so that the test still cleans up only below its temporary key.
 TEST_F(RegistryTest, AnOverriddenCurrentUserWorksBelowItsNewKeyUntilRestored) {
     HKEY home = nullptr, readOnly = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &home));
@@ -297,14 +308,19 @@ TEST_F(RegistryTest, AnOverriddenCurrentUserWorksBelowItsNewKeyUntilRestored) {
     const LONG refused = set(HKEY_CURRENT_USER, W("w"), "x");
     const TNames values = names(HKEY_CURRENT_USER, true);
     ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, nullptr));
+    const bool restored = !overridden();
+    TKey temporary;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, registry.path().c_str(), 0,
+                                           KEY_ALL_ACCESS, &temporary.key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, temporary.key));
 
     EXPECT_EQ((TNumbers{ERROR_SUCCESS, ERROR_SUCCESS}), below);
     EXPECT_EQ(TNames{W("inside")}, seen);
     EXPECT_EQ(ERROR_ACCESS_DENIED, refused);
     EXPECT_EQ(TNames{W("v")}, values);
+    EXPECT_TRUE(restored);
     EXPECT_EQ(ERROR_SUCCESS, exists(W("home\\inside")));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, touch(HKEY_CURRENT_USER, W("inside"), KEY_READ));
-    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
 }
 
 TEST_F(RegistryTest, OverridingNeedsAnOpenKey) {
@@ -312,7 +328,7 @@ TEST_F(RegistryTest, OverridingNeedsAnOpenKey) {
     ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &closed));
     ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(HKEY_CURRENT_USER, closed));
-    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
+    EXPECT_TRUE(overridden());
 #ifndef _WIN32
     // Windows lets every predefined key be overridden; the PAL has HKEY_CURRENT_USER alone.
     TKey home;
@@ -321,7 +337,7 @@ TEST_F(RegistryTest, OverridingNeedsAnOpenKey) {
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(home.key, home.key));
     palInjectFault("RegOverridePredefKey", ERROR_OUTOFMEMORY, 0, 1);
     EXPECT_EQ(ERROR_OUTOFMEMORY, RegOverridePredefKey(HKEY_CURRENT_USER, home.key));
-    EXPECT_EQ(ERROR_SUCCESS, touch(HKEY_CURRENT_USER, testRoot, KEY_READ));
+    EXPECT_TRUE(overridden());
 #endif
 }
 
