@@ -2,6 +2,8 @@
 
 #include "Common/General/TLogSystem.h"
 
+#include "win32/RegistryKey.h"
+
 #include "support/AllocationCounter.h"
 #include "support/LogHook.h"
 #include "support/RegistryOverride.h"
@@ -25,15 +27,15 @@ const auto ignore = [](HKEY, const TString&) {};
 const auto sub = [](const std::string& name) { return kKey + "\\" + name; };
 // The type and bytes of the value v of kKey as stored; type 0 when it is missing.
 std::pair<DWORD, std::string> stored() {
-    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
+    TRegistryKey key;
     DWORD type = 0;
     char data[64];
     DWORD size = sizeof data;
-    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), 0, KEY_READ, &key);
-    if (RegQueryValueExW(key, W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != 0) {
+    if (key.open(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), KEY_READ) != 0 ||
+        RegQueryValueExW(key.get(), W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+            0) {
         type = size = 0;
     }
-    RegCloseKey(key);
     return {type, std::string(data, size)};
 }
 std::vector<std::string> subkeys(const std::string& path = kKey) {

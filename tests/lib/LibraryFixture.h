@@ -6,7 +6,8 @@
 
 #include "Common/General/TWideText.h"
 #include "lib/OrvaneLib.h"
-#include "win32/Win32Api.h"
+#include "lib/RegistryKeys.h"
+#include "win32/RegistryKey.h"
 
 #include "support/LogHook.h"
 #include "support/RegistryOverride.h"
@@ -24,20 +25,19 @@ namespace OrvaneTest {
 
 // A game's record and its uninstall entry.
 inline std::string recordKey(const std::string& id) {
-    return "Software\\Orvane\\Client\\Applications\\" + id;
+    return OrvaneLib::kApplicationsKey + id;
 }
 inline std::string entryKey(const std::string& id) {
-    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane App " + id;
+    return OrvaneLib::kUninstallKey + (OrvaneLib::kUninstallEntryPrefix + id);
 }
 
 // A registry value as stored: "" when missing, "sz:" and the text for REG_SZ, "dword:" and the
 // number for a four-byte REG_DWORD, "type " and the type for others.
 std::string readRaw(const std::string& keyPath, const std::string& valueName);
 inline bool keyExists(const std::string& keyPath) {
-    HKEY key = nullptr;
-    const LONG opened = RegOpenKeyExW(
-        HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key);
-    return opened == 0 && RegCloseKey(key) == 0;
+    OrvaneLib::TRegistryKey key;
+    return key.open(HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), KEY_READ) ==
+           ERROR_SUCCESS;
 }
 // Writes a value as another program would: the text as REG_SZ, or the decimal number it holds as
 // REG_DWORD.
@@ -54,7 +54,7 @@ protected:
 
     // The client's installation directory as its installer records it.
     void setClientDirectory(const std::string& directory) {
-        writeRaw("Software\\Orvane\\Client\\", "", directory);
+        writeRaw(OrvaneLib::kClientKey, "", directory);
     }
     std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id) {
         return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(id));

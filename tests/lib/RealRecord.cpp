@@ -1,9 +1,11 @@
 #include "lib/RealRecord.h"
 
 #include "Common/General/TWideText.h"
+#include "win32/RegistryKey.h"
 
 namespace OrvaneTest {
 
+using OrvaneLib::TRegistryKey;
 using OrvaneLib::TWideText;
 
 namespace {
@@ -20,24 +22,23 @@ LSTATUS TRealRecord::plant() {
     for (size_t end = 0; end != std::string::npos;) {
         end = keyPath_.find('\\', end + 1);
         const std::string path = keyPath_.substr(0, end);
-        HKEY key = nullptr;
+        TRegistryKey key;
         DWORD disposition = 0;
-        LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, TWideText(path.c_str()).get(), 0,
-                                         nullptr, 0, KEY_WRITE, nullptr, &key, &disposition);
+        LSTATUS status =
+            key.create(HKEY_CURRENT_USER, TWideText(path.c_str()).get(), KEY_WRITE, &disposition);
         if (status == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) {
             made_.push_back(path);
         }
         if (status == ERROR_SUCCESS && end == std::string::npos &&
             disposition == REG_CREATED_NEW_KEY) {
             const DWORD number = 0x12345678;
-            status = setText(key, "Path", "C:\\Games\\Canary\\canary.exe");
-            status = status != ERROR_SUCCESS ? status : setText(key, "", "Canary");
+            status = setText(key.get(), "Path", "C:\\Games\\Canary\\canary.exe");
+            status = status != ERROR_SUCCESS ? status : setText(key.get(), "", "Canary");
             status = status != ERROR_SUCCESS
                          ? status
-                         : RegSetValueExW(key, TWideText("UPID").get(), 0, REG_DWORD,
+                         : RegSetValueExW(key.get(), TWideText("UPID").get(), 0, REG_DWORD,
                                           reinterpret_cast<const BYTE*>(&number), sizeof number);
         }
-        RegCloseKey(key);
         if (status != ERROR_SUCCESS) {
             return status;
         }
@@ -47,27 +48,26 @@ LSTATUS TRealRecord::plant() {
 
 TRealRecord::TSnapshot TRealRecord::snapshot() const {
     TSnapshot found;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath_.c_str()).get(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
+    TRegistryKey key;
+    if (key.open(HKEY_CURRENT_USER, TWideText(keyPath_.c_str()).get(), KEY_READ) != ERROR_SUCCESS) {
         return found;
     }
     WCHAR name[256];
     BYTE data[1024];
     DWORD type = 0;
     for (DWORD index = 0, length = 256, size = sizeof data;
-         RegEnumValueW(key, index, name, &length, nullptr, &type, data, &size) == ERROR_SUCCESS;
+         RegEnumValueW(key.get(), index, name, &length, nullptr, &type, data, &size) ==
+         ERROR_SUCCESS;
          ++index, length = 256, size = sizeof data) {
         found.push_back("value " + std::string(reinterpret_cast<char*>(name), length * 2) + " " +
                         std::to_string(type) + " " +
                         std::string(reinterpret_cast<char*>(data), size));
     }
-    for (DWORD index = 0, length = 256; RegEnumKeyExW(key, index, name, &length, nullptr, nullptr,
-                                                      nullptr, nullptr) == ERROR_SUCCESS;
+    for (DWORD index = 0, length = 256; RegEnumKeyExW(key.get(), index, name, &length, nullptr,
+                                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++index, length = 256) {
         found.push_back("key " + std::string(reinterpret_cast<char*>(name), length * 2));
     }
-    RegCloseKey(key);
     return found;
 }
 

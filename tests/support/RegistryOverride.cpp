@@ -1,5 +1,7 @@
 #include "support/RegistryOverride.h"
 
+#include "win32/RegistryKey.h"
+
 #include <atomic>
 #include <vector>
 
@@ -57,14 +59,14 @@ std::vector<TWide> subkeyNames(HKEY key) {
 LSTATUS TRegistryOverride::start() {
     removeStale(TClock::now(), std::chrono::hours(24));
     TWide path = keyPath(TClock::now());
-    HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                     nullptr, &key, nullptr);
+    OrvaneLib::TRegistryKey key;
+    LSTATUS status = key.create(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    status = RegOverridePredefKey(HKEY_CURRENT_USER, key);
-    RegCloseKey(key);
+    // The override keeps the key, not the handle.
+    status = RegOverridePredefKey(HKEY_CURRENT_USER, key.get());
+    key.close();
     if (status != ERROR_SUCCESS) {
         RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
         return status;
@@ -86,12 +88,14 @@ LSTATUS TRegistryOverride::stop() {
 }
 
 void TRegistryOverride::removeStale(TClock::time_point now, std::chrono::hours maxAge) {
-    HKEY parent = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kParent, 0, KEY_READ, &parent) != ERROR_SUCCESS) {
-        return;
+    std::vector<TWide> names;
+    {
+        OrvaneLib::TRegistryKey parent;
+        if (parent.open(HKEY_CURRENT_USER, kParent, KEY_READ) != ERROR_SUCCESS) {
+            return;
+        }
+        names = subkeyNames(parent.get());
     }
-    const std::vector<TWide> names = subkeyNames(parent);
-    RegCloseKey(parent);
     const long long oldest =
         std::chrono::duration_cast<std::chrono::seconds>((now - maxAge).time_since_epoch()).count();
     for (const TWide& name : names) {

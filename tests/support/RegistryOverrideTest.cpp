@@ -1,6 +1,8 @@
 // The temporary key that tests work below, against the PAL and against a real registry.
 #include "support/RegistryOverride.h"
 
+#include "win32/RegistryKey.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -12,17 +14,10 @@ typedef TRegistryOverride::TWide TWide;
 using std::chrono::hours;
 
 LONG make(const TWide& path) {
-    HKEY key = nullptr;
-    const LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ,
-                                        nullptr, &key, nullptr);
-    RegCloseKey(key);
-    return status;
+    return OrvaneLib::TRegistryKey().create(HKEY_CURRENT_USER, path.c_str(), KEY_READ);
 }
 LONG find(const TWide& path) {
-    HKEY key = nullptr;
-    const LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
-    RegCloseKey(key);
-    return status;
+    return OrvaneLib::TRegistryKey().open(HKEY_CURRENT_USER, path.c_str(), KEY_READ);
 }
 TWide below(const TWide& name) {
     return TWide(TRegistryOverride::kParent) + W("\\") + name;

@@ -113,7 +113,7 @@ void exportGame(TRegFile& file, const std::string& id) {
         addNumberIfSet(file, record, "VFSVersion", game.vfsVersion);
         addNumberIfSet(file, record, "UPID", game.upid);
         for (const TPackageRecord& package : game.packages) {
-            file.beginKey(applicationKey(id) + "\\Packages\\" + package.id);
+            file.beginKey(applicationKey(id) + kPackagesSuffix + package.id);
             addTextIfSet(file, "Version", package.version);
             addTextIfSet(file, "Path", package.path);
         }
