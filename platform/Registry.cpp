@@ -5,6 +5,7 @@
 #include "Common/General/TException.h"
 #include "Common/General/TLogSystem.h"
 #include "Common/General/TStream.h"
+#include "win32/RegistryKey.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,39 +28,6 @@ constexpr DWORD kFirstNameChars = 128;
 // Key names have at most 255 characters; a registry that asks for more than this never stops
 // asking, so enumeration gives up rather than grow without end.
 constexpr DWORD kMaxNameChars = 32768;
-
-// A key opened under HKEY_CURRENT_USER, closed on every path out of the scope that opened it.
-class TRegistryKey {
-public:
-    TRegistryKey() = default;
-    ~TRegistryKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    TRegistryKey(const TRegistryKey&) = delete;
-    TRegistryKey& operator=(const TRegistryKey&) = delete;
-
-    LSTATUS open(const TWideText& path, REGSAM access) {
-        return keep(RegOpenKeyExW(HKEY_CURRENT_USER, path.get(), 0, access, &opened_));
-    }
-    LSTATUS create(const TWideText& path) {
-        return keep(RegCreateKeyExW(HKEY_CURRENT_USER, path.get(), 0, nullptr,
-                                    REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &opened_,
-                                    nullptr));
-    }
-    HKEY get() const { return key_; }
-
-private:
-    // Windows leaves the out handle undefined on failure: only a success is kept.
-    LSTATUS keep(LSTATUS status) {
-        key_ = status == ERROR_SUCCESS ? opened_ : nullptr;
-        return status;
-    }
-
-    HKEY key_ = nullptr;
-    HKEY opened_ = nullptr;
-};
 
 struct TFree {
     void operator()(void* block) const { heapFree(block); }
@@ -236,7 +204,7 @@ LSTATUS deleteKey(const char* keyPath) {
     {
         TRegistryKey key;
         DWORD longestName = 0;
-        if (key.open(path, KEY_READ) == ERROR_SUCCESS) {
+        if (key.open(HKEY_CURRENT_USER, path.get(), KEY_READ) == ERROR_SUCCESS) {
             queryInfo(key.get(), subkeys, longestName);
         }
     }
@@ -252,7 +220,7 @@ TString readRegistryValue(const TString& keyPath, const TString& valueName, uint
     TWideText name(valueName.c_str());
     TRegistryKey key;
     DWORD size = 0;
-    if (key.open(path, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+    if (key.open(HKEY_CURRENT_USER, path.get(), KEY_QUERY_VALUE) != ERROR_SUCCESS ||
         RegQueryValueExW(key.get(), name.get(), nullptr, nullptr, nullptr, &size) !=
             ERROR_SUCCESS) {
         return TString();
@@ -290,7 +258,7 @@ bool writeRegistryValue(const char* keyPath, const char* valueName, const char* 
     LSTATUS status;
     {
         TRegistryKey key;
-        status = key.create(path);
+        status = key.create(HKEY_CURRENT_USER, path.get(), KEY_WRITE);
         if (status != ERROR_SUCCESS) {
             return reportWriteFailure(keyPath, valueName, status, __LINE__);
         }
@@ -305,7 +273,7 @@ TArray<TString> getRegistrySubkeys(const TString& keyPath) {
     TArray<TString> names;
     TWideText path(keyPath.c_str());
     TRegistryKey key;
-    if (key.open(path, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) {
+    if (key.open(HKEY_CURRENT_USER, path.get(), KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS) {
         TString line = ORVANE_TEXT("Cannot open the key '") + keyPath + ORVANE_TEXT("'!!");
         logInfo(kSourceFile.text().c_str(), __LINE__, line.c_str());
         return names;
@@ -338,7 +306,7 @@ bool forEachRegistrySubkey(const char* keyPath, std::function<void(HKEY, const T
     }
     TWideText path(keyPath);
     TRegistryKey key;
-    if (key.open(path, access) != ERROR_SUCCESS) {
+    if (key.open(HKEY_CURRENT_USER, path.get(), access) != ERROR_SUCCESS) {
         return false;
     }
     DWORD subkeys = 0;

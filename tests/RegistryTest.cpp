@@ -2,8 +2,11 @@
 
 #include "Common/General/TLogSystem.h"
 
+#include "win32/RegistryKey.h"
+
 #include "support/AllocationCounter.h"
 #include "support/LogHook.h"
+#include "support/RegistryOverride.h"
 #include "support/Wine.h"
 
 #ifndef _WIN32
@@ -24,15 +27,15 @@ const auto ignore = [](HKEY, const TString&) {};
 const auto sub = [](const std::string& name) { return kKey + "\\" + name; };
 // The type and bytes of the value v of kKey as stored; type 0 when it is missing.
 std::pair<DWORD, std::string> stored() {
-    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
+    TRegistryKey key;
     DWORD type = 0;
     char data[64];
     DWORD size = sizeof data;
-    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), 0, KEY_READ, &key);
-    if (RegQueryValueExW(key, W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != 0) {
+    if (key.open(HKEY_CURRENT_USER, TWideText(kKey.c_str()).get(), KEY_READ) != 0 ||
+        RegQueryValueExW(key.get(), W("v"), nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+            0) {
         type = size = 0;
     }
-    RegCloseKey(key);
     return {type, std::string(data, size)};
 }
 std::vector<std::string> subkeys(const std::string& path = kKey) {
@@ -47,13 +50,14 @@ bool write(const std::string& path, const char* text = "1", uint32_t type = REG_
     return writeRegistryValue(path.c_str(), "v", text, type);
 }
 
-// A clean Software\OrvaneTest and a fresh log that reaches this executable's outputLogString.
+// A temporary key for HKEY_CURRENT_USER and a fresh log that reaches this executable's
+// outputLogString.
 class Registry : public testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, registry.start());
         logSystem = std::make_shared<TLogSystem>();
         logSystem->addStrategy(new TCurrentProcessLogStrategy("Orvane.dll"));
-        deleteRegistryKey("Software\\OrvaneTest");
         OrvaneTest::clearLoggedLines();
     }
     // The only line logged, if text is not empty: text and level (0 for notes, 2 for the
@@ -72,11 +76,14 @@ protected:
                       "Orvane.dll " + std::to_string(level));
         }
     }
-#ifndef _WIN32
     void TearDown() override {
+#ifndef _WIN32
         palClearFaults();
-    }
 #endif
+        EXPECT_EQ(ERROR_SUCCESS, registry.stop());
+    }
+
+    OrvaneTest::TRegistryOverride registry;
 };
 
 // Bytes (written as hexadecimal) read as a type: the text, and the type named in the log line if

@@ -87,6 +87,11 @@ PAL_API LSTATUS WINAPI RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName,
                                      LPDWORD valueNameLength, LPDWORD reserved, LPDWORD type,
                                      LPBYTE data, LPDWORD dataSize);
 PAL_API LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName);
+// Points HKEY_CURRENT_USER of this process at newKey's key with newKey's rights, until it is called
+// again; a null newKey gives HKEY_CURRENT_USER back its own key. The override outlives newKey's
+// handle. Only HKEY_CURRENT_USER may be overridden: another key, or a closed or unknown newKey,
+// gives ERROR_INVALID_HANDLE.
+PAL_API LSTATUS WINAPI RegOverridePredefKey(HKEY key, HKEY newKey);
 
 // Only FORMAT_MESSAGE_FROM_SYSTEM is supported, in English (language 0, the user's or the
 // system's default, or U.S. English; others give ERROR_RESOURCE_LANG_NOT_FOUND), with no line

@@ -48,6 +48,8 @@ THandleTable& THandleTable::instance() {
     return *table;
 }
 
+THandleTable::THandleTable() : currentUser_{TKeyStore::rootKey, allRights} {}
+
 bool THandleTable::isCurrentUser(HKEY handle) {
     uintptr_t value = reinterpret_cast<uintptr_t>(handle);
     return static_cast<uint32_t>(value) == 0x80000001u;
@@ -63,11 +65,11 @@ HKEY THandleTable::open(int64_t key, REGSAM access) {
 }
 
 bool THandleTable::find(HKEY handle, TKeyHandle& found) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (isCurrentUser(handle)) {
-        found = {TKeyStore::rootKey, allRights};
+        found = currentUser_;
         return true;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
     auto entry = handles_.find(reinterpret_cast<uintptr_t>(handle));
     if (entry == handles_.end()) {
         return false;
@@ -79,6 +81,11 @@ bool THandleTable::find(HKEY handle, TKeyHandle& found) {
 bool THandleTable::close(HKEY handle) {
     std::lock_guard<std::mutex> lock(mutex_);
     return handles_.erase(reinterpret_cast<uintptr_t>(handle)) == 1;
+}
+
+void THandleTable::overrideCurrentUser(const TKeyHandle* target) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    currentUser_ = target != nullptr ? *target : TKeyHandle{TKeyStore::rootKey, allRights};
 }
 
 }  // namespace OrvaneLib::Pal

@@ -25,19 +25,23 @@ inline bool allows(const TKeyHandle& handle, REGSAM needed) {
 class THandleTable {
 public:
     static THandleTable& instance();
+    THandleTable();
 
     // A new handle, never one handed out before in this process.
     HKEY open(int64_t key, REGSAM access);
-    // HKEY_CURRENT_USER is the root of the hive with every right; other predefined keys and
-    // closed or unknown handles are not found.
+    // HKEY_CURRENT_USER is the root of the hive with every right, or the key it was pointed at;
+    // other predefined keys and closed or unknown handles are not found.
     bool find(HKEY handle, TKeyHandle& found);
     bool close(HKEY handle);
+    // Points HKEY_CURRENT_USER at `target` for the whole process, or back at the root (nullptr).
+    void overrideCurrentUser(const TKeyHandle* target);
 
     static bool isCurrentUser(HKEY handle);
 
 private:
     std::mutex mutex_;
     std::unordered_map<uintptr_t, TKeyHandle> handles_;
+    TKeyHandle currentUser_;
     uintptr_t next_ = 0x1000;
 };
 

@@ -421,3 +421,25 @@ LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
         return removed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     });
 }
+
+// The override keeps the key and the rights of newKey, not the handle, so closing newKey leaves
+// it in force, as on Windows.
+LSTATUS WINAPI RegOverridePredefKey(HKEY key, HKEY newKey) {
+    LONG status;
+    if (palFault("RegOverridePredefKey", status)) {
+        return status;
+    }
+    if (!THandleTable::isCurrentUser(key)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (newKey == nullptr) {
+        handles().overrideCurrentUser(nullptr);
+        return ERROR_SUCCESS;
+    }
+    TKeyHandle target;
+    if (!handles().find(newKey, target)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    handles().overrideCurrentUser(&target);
+    return ERROR_SUCCESS;
+}

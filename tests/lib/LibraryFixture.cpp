@@ -2,22 +2,20 @@
 
 #include "Common/General/TException.h"
 
-#include <vector>
-
 namespace OrvaneTest {
+using OrvaneLib::TRegistryKey;
 using OrvaneLib::TWideText;
 
 std::string readRaw(const std::string& keyPath, const std::string& valueName) {
-    HKEY key = nullptr;  // stays null when the key is missing: the query then fails
+    TRegistryKey key;
     DWORD type = 0;
     DWORD data[256] = {};
     DWORD size = sizeof data - 2;  // room for a terminator the data may lack
-    RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, KEY_QUERY_VALUE, &key);
-    if (RegQueryValueExW(key, TWideText(valueName.c_str()).get(), nullptr, &type,
+    if (key.open(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), KEY_QUERY_VALUE) != 0 ||
+        RegQueryValueExW(key.get(), TWideText(valueName.c_str()).get(), nullptr, &type,
                          reinterpret_cast<BYTE*>(data), &size) != 0) {
         type = 0;
     }
-    RegCloseKey(key);
     if (type == REG_SZ) {
         return std::string("sz:") +
                OrvaneLib::TString(reinterpret_cast<const OrvaneLib::TWideChar*>(data)).c_str();
@@ -31,14 +29,14 @@ void writeRaw(const std::string& keyPath, const std::string& valueName, const st
               DWORD type) {
     TWideText units(text.c_str());
     const DWORD number = type == REG_DWORD ? std::stoul(text) : 0;
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
-    RegSetValueExW(key, TWideText(valueName.c_str()).get(), 0, type,
+    TRegistryKey key;
+    if (key.create(HKEY_CURRENT_USER, TWideText(keyPath.c_str()).get(), KEY_WRITE) != 0) {
+        return;
+    }
+    RegSetValueExW(key.get(), TWideText(valueName.c_str()).get(), 0, type,
                    type == REG_DWORD ? reinterpret_cast<const BYTE*>(&number)
                                      : reinterpret_cast<const BYTE*>(units.get()),
                    type == REG_DWORD ? sizeof number : units.byteSize());
-    RegCloseKey(key);
 }
 
 namespace {
@@ -59,32 +57,14 @@ LONG WINAPI keepReport(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 void LibraryTest::SetUp() {
-    deleteKeyTree("Software\\Orvane");
-    // The library's own uninstall entries, never other programs'.
-    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, TWideText(uninstall.c_str()).get(), 0, KEY_READ, &key) ==
-        0) {
-        std::vector<std::string> ours;
-        WCHAR name[256];
-        DWORD size = 256;
-        for (DWORD i = 0;
-             RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == 0;
-             ++i, size = 256) {
-            std::string entry = OrvaneLib::TString(name).c_str();
-            if (entry.rfind("Orvane App ", 0) == 0) {
-                ours.push_back(uninstall + "\\" + entry);
-            }
-        }
-        RegCloseKey(key);
-        std::for_each(ours.begin(), ours.end(), deleteKeyTree);
-    }
+    ASSERT_EQ(ERROR_SUCCESS, registry_.start());
     clearLoggedLines();
     handler_ = AddVectoredExceptionHandler(1, keepReport);
 }
 
 void LibraryTest::TearDown() {
     RemoveVectoredExceptionHandler(handler_);
+    EXPECT_EQ(ERROR_SUCCESS, registry_.stop());
 }
 
 }  // namespace OrvaneTest

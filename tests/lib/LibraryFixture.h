@@ -1,13 +1,16 @@
 // Tests of the library through its exports, as the client calls them: this executable exports
 // outputLogString, handles the structured exception of code 1 with a vectored handler (no test
-// expects one: a raised report fails the test), and starts every test from a clean record.
+// expects one: a raised report fails the test), and starts every test from a clean record: its
+// HKEY_CURRENT_USER is a temporary key of its own.
 #pragma once
 
 #include "Common/General/TWideText.h"
 #include "lib/OrvaneLib.h"
-#include "win32/Win32Api.h"
+#include "lib/RegistryKeys.h"
+#include "win32/RegistryKey.h"
 
 #include "support/LogHook.h"
+#include "support/RegistryOverride.h"
 
 #ifndef _WIN32
 #include "pal/inc/PalTesting.h"
@@ -22,20 +25,19 @@ namespace OrvaneTest {
 
 // A game's record and its uninstall entry.
 inline std::string recordKey(const std::string& id) {
-    return "Software\\Orvane\\Client\\Applications\\" + id;
+    return OrvaneLib::kApplicationsKey + id;
 }
 inline std::string entryKey(const std::string& id) {
-    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane App " + id;
+    return OrvaneLib::kUninstallKey + (OrvaneLib::kUninstallEntryPrefix + id);
 }
 
 // A registry value as stored: "" when missing, "sz:" and the text for REG_SZ, "dword:" and the
 // number for a four-byte REG_DWORD, "type " and the type for others.
 std::string readRaw(const std::string& keyPath, const std::string& valueName);
 inline bool keyExists(const std::string& keyPath) {
-    HKEY key = nullptr;
-    const LONG opened = RegOpenKeyExW(
-        HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), 0, KEY_READ, &key);
-    return opened == 0 && RegCloseKey(key) == 0;
+    OrvaneLib::TRegistryKey key;
+    return key.open(HKEY_CURRENT_USER, OrvaneLib::TWideText(keyPath.c_str()).get(), KEY_READ) ==
+           ERROR_SUCCESS;
 }
 // Writes a value as another program would: the text as REG_SZ, or the decimal number it holds as
 // REG_DWORD.
@@ -52,7 +54,7 @@ protected:
 
     // The client's installation directory as its installer records it.
     void setClientDirectory(const std::string& directory) {
-        writeRaw("Software\\Orvane\\Client\\", "", directory);
+        writeRaw(OrvaneLib::kClientKey, "", directory);
     }
     std::unique_ptr<OrvaneLib::ulIApplication> application(const char* id) {
         return std::unique_ptr<OrvaneLib::ulIApplication>(createApplication(id));
@@ -76,6 +78,7 @@ protected:
     }
 
 private:
+    TRegistryOverride registry_;
     void* handler_ = nullptr;
 };
 

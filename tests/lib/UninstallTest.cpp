@@ -1,4 +1,5 @@
 #include "lib/LibraryFixture.h"
+#include "lib/RealRecord.h"
 
 #include "support/Wine.h"
 #include "tests/pal/ShellTestSupport.h"
@@ -170,6 +171,40 @@ INSTANTIATE_TEST_SUITE_P(
                     Stop{"C:\\Games\\A", "RegDeleteKeyW", ERROR_ACCESS_DENIED, 0, true, false},
                     Stop{"C:\\Games\\A", "RegDeleteKeyW", ERROR_ACCESS_DENIED, 1, true, true}));
 #endif
+
+// A game's record in the registry of the user who runs the tests, there before the test's override
+// starts, is the same byte for byte after a test that registers, uninstalls and deletes games of
+// its id.
+class RealRecord : public Uninstall {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, canary_.plant());
+        before_ = canary_.snapshot();
+        Uninstall::SetUp();
+    }
+    void TearDown() override {
+        Uninstall::TearDown();
+        EXPECT_FALSE(before_.empty());
+        EXPECT_EQ(before_, canary_.snapshot());
+    }
+
+    TRealRecord canary_{recordKey("Canary")};
+    TRealRecord::TSnapshot before_;
+};
+
+TEST_F(RealRecord, OutlivesATestThatRemovesGamesOfItsId) {
+    EXPECT_FALSE(application("Canary")->isInstalled());
+    ASSERT_TRUE(registerGame("Canary", "C:\\Games\\Canary", "C:\\Games\\Canary"));
+    tree_.file("Games/Canary/canary.exe");
+    std::unique_ptr<OrvaneLib::ulIPackage> package(application("Canary")->createPackage("dlc"));
+    ASSERT_TRUE(package->registerPackage(on("C:\\Games\\Canary\\dlc").c_str(), "2"));
+    application("Canary")->setUPID(7);
+    EXPECT_EQ(installedGames(), std::vector<std::string>{"Canary"});
+    // Wine's Shell deletes nothing, so there the removal stops early; either way it ran.
+    application("Canary")->uninstall(nullptr);
+    deleteKeyTree("Software\\Orvane");
+    EXPECT_TRUE(installedGames().empty());
+}
 
 }  // namespace
 }  // namespace OrvaneTest

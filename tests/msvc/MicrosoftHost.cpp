@@ -294,14 +294,34 @@ extern "C" __declspec(dllexport) void outputLogString(const char* module, const 
     logNamesTheLibrary = logNamesTheLibrary && Host::sameText(module, "Orvane.dll");
 }
 
-static void removeRecords() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane");
-    RegDeleteTreeW(HKEY_CURRENT_USER,
-                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane App msvc");
+// The host works below a temporary HKEY_CURRENT_USER of its own, as the test suites do, and never
+// in the records of the user who runs it. The key has one name: what a crashed run left goes when
+// the next run starts.
+static const wchar_t temporaryKey[] = L"Software\\OrvaneTest\\msvc-host";
+static const uint32_t keyAllAccess = 0xF003F;
+
+static bool overrideCurrentUser() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, temporaryKey);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, temporaryKey, 0, nullptr, 0, keyAllAccess, nullptr, &key,
+                        nullptr) != 0) {
+        return false;
+    }
+    const long status = RegOverridePredefKey(HKEY_CURRENT_USER, key);
+    RegCloseKey(key);
+    return status == 0;
+}
+
+static void restoreCurrentUser() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, temporaryKey);
 }
 
 extern "C" int hostMain() {
-    removeRecords();
+    if (!overrideCurrentUser()) {
+        print("msvc-host: failed: HKEY_CURRENT_USER can not be pointed at a temporary key\n");
+        ExitProcess(1);
+    }
     setClientDirectory();
     void* handler = AddVectoredExceptionHandler(1, onStructuredException);
 
@@ -317,7 +337,7 @@ extern "C" int hostMain() {
     check(logLines > 0 && logNamesTheLibrary, "log lines reach outputLogString from Orvane.dll");
 
     RemoveVectoredExceptionHandler(handler);
-    removeRecords();
+    restoreCurrentUser();
     print(failures == 0 ? "msvc-host: passed\n" : "msvc-host: FAILED\n");
     ExitProcess(failures == 0 ? 0 : 1);
     return 0;

@@ -44,6 +44,11 @@ typedef void* HKEY;
 IMPORT long WINAPI RegSetKeyValueW(HKEY key, const wchar_t* subKey, const wchar_t* valueName,
                                    uint32_t type, const void* data, uint32_t size);
 IMPORT long WINAPI RegDeleteTreeW(HKEY key, const wchar_t* subKey);
+IMPORT long WINAPI RegCreateKeyExW(HKEY key, const wchar_t* subKey, uint32_t reserved,
+                                   wchar_t* keyClass, uint32_t options, uint32_t desired,
+                                   void* security, HKEY* result, uint32_t* disposition);
+IMPORT long WINAPI RegOverridePredefKey(HKEY key, HKEY newKey);
+IMPORT long WINAPI RegCloseKey(HKEY key);
 
 inline void* operator new(size_t, void* where) noexcept {
     return where;

@@ -2,7 +2,7 @@
 // killed, damaged or read-only files, and what only the PAL refuses. Each case
 // that needs a hive file of its own runs in forked children.
 #include "tests/pal/ShellTestSupport.h"
-#include "win32/Win32Api.h"
+#include "win32/RegistryKey.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -29,18 +29,16 @@ const WCHAR* const testKey = W("Software\\OrvaneTest");
 
 // Writes `data` to the value below testKey, or reads the value `into` a number.
 LONG value(const std::string& name, DWORD data, DWORD* into = nullptr) {
-    HKEY key = nullptr;
+    OrvaneLib::TRegistryKey key;
     DWORD size = sizeof data;
     const std::u16string wide = OrvaneTest::wide(name);
-    LONG status = into != nullptr ? RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key)
-                                  : RegCreateKeyExW(HKEY_CURRENT_USER, testKey, 0, nullptr, 0,
-                                                    KEY_WRITE, nullptr, &key, nullptr);
+    LONG status = into != nullptr ? key.open(HKEY_CURRENT_USER, testKey, KEY_READ)
+                                  : key.create(HKEY_CURRENT_USER, testKey, KEY_WRITE);
     if (status == ERROR_SUCCESS) {
-        status = into != nullptr ? RegQueryValueExW(key, wide.c_str(), nullptr, nullptr,
+        status = into != nullptr ? RegQueryValueExW(key.get(), wide.c_str(), nullptr, nullptr,
                                                     reinterpret_cast<BYTE*>(into), &size)
-                                 : RegSetValueExW(key, wide.c_str(), 0, REG_DWORD,
+                                 : RegSetValueExW(key.get(), wide.c_str(), 0, REG_DWORD,
                                                   reinterpret_cast<BYTE*>(&data), size);
-        RegCloseKey(key);
     }
     return status;
 }

@@ -1,8 +1,14 @@
 // The registry functions as Windows defines them, through the Windows API alone, so that the same
 // file runs against the PAL and against a real registry. Everything happens below
-// HKCU\Software\OrvaneTest, which each test starts and ends without.
+// HKCU\Software\OrvaneTest, which each test starts and ends without, with HKEY_CURRENT_USER
+// pointed at a temporary key of its own.
+#include "support/RegistryOverride.h"
 #include "support/Wine.h"
-#include "win32/Win32Api.h"
+#include "win32/RegistryKey.h"
+
+#ifndef _WIN32
+#include "pal/inc/PalTesting.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -14,6 +20,7 @@
 
 namespace {
 
+using OrvaneLib::TRegistryKey;
 using OrvaneTest::runningUnderWine;
 typedef std::basic_string<WCHAR> TWide;
 typedef std::vector<TWide> TNames;
@@ -21,22 +28,10 @@ typedef std::vector<DWORD> TNumbers;
 
 const WCHAR* const testRoot = W("Software\\OrvaneTest");
 
-// Closes the key when it goes.
-struct TKey {
-    HKEY key = nullptr;
-    ~TKey() {
-        if (key != nullptr) {
-            RegCloseKey(key);
-        }
-    }
-};
-
 // Opens (or creates) the subkey and closes it again.
 LONG touch(HKEY key, const WCHAR* path, REGSAM openWith = 0) {
-    TKey made;
-    return openWith != 0
-               ? RegOpenKeyExW(key, path, 0, openWith, &made.key)
-               : RegCreateKeyExW(key, path, 0, nullptr, 0, KEY_READ, nullptr, &made.key, nullptr);
+    TRegistryKey made;
+    return openWith != 0 ? made.open(key, path, openWith) : made.create(key, path, KEY_READ);
 }
 // The names of the subkeys (or values) from index 0 until the enumeration fails.
 TNames names(HKEY key, bool ofValues = false) {
@@ -66,33 +61,43 @@ TNumbers info(HKEY key) {
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteTreeW(HKEY_CURRENT_USER, testRoot);
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, testRoot, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &root, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, registry.start());
+        ASSERT_EQ(ERROR_SUCCESS, rootKey.create(HKEY_CURRENT_USER, testRoot, KEY_ALL_ACCESS));
+        root = rootKey.get();
     }
     void TearDown() override {
-        RegCloseKey(root);
+        rootKey.close();
         EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CURRENT_USER, testRoot));
+        EXPECT_EQ(ERROR_SUCCESS, registry.stop());
     }
     LONG create(const WCHAR* path, HKEY* key, DWORD* disposition = nullptr) {
         return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key,
                                disposition);
     }
     LONG exists(const WCHAR* path) { return touch(root, path, KEY_READ); }
+    // Whether HKEY_CURRENT_USER is still the fixture's temporary key, which the real one holds.
+    bool overridden() {
+        return touch(HKEY_CURRENT_USER, registry.path().c_str(), KEY_READ) ==
+                   ERROR_FILE_NOT_FOUND &&
+               touch(HKEY_CURRENT_USER, testRoot, KEY_READ) == ERROR_SUCCESS;
+    }
 
+    OrvaneTest::TRegistryOverride registry;
+    TRegistryKey rootKey;
     HKEY root = nullptr;
 };
 
 TEST_F(RegistryTest, KeysAreMadeWithTheirParentsAndPathsFollowWindowsSyntax) {
-    TKey key, again, missing{root};
+    TRegistryKey key, again;
+    HKEY missing = root;
     DWORD made = 0, opened = 0;
-    ASSERT_EQ(ERROR_SUCCESS, create(W("a\\b\\c"), &key.key, &made));
-    ASSERT_EQ(ERROR_SUCCESS, create(W("A\\b\\c"), &again.key, &opened));
+    ASSERT_EQ(ERROR_SUCCESS, create(W("a\\b\\c"), key.receive(), &made));
+    ASSERT_EQ(ERROR_SUCCESS, create(W("A\\b\\c"), again.receive(), &opened));
     EXPECT_EQ((TNumbers{REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY}), (TNumbers{made, opened}));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(root, W("a\\x"), 0, KEY_READ, &missing.key));
-    EXPECT_EQ(nullptr, missing.key);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(root, W("a\\x"), 0, KEY_READ, &missing));
+    EXPECT_EQ(nullptr, missing);
 
-    EXPECT_EQ(ERROR_BAD_PATHNAME, create(W("\\lead"), &key.key));
+    EXPECT_EQ(ERROR_BAD_PATHNAME, create(W("\\lead"), key.receive()));
     EXPECT_EQ(ERROR_BAD_PATHNAME, exists(W("\\lead")));
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegDeleteKeyW(root, W("\\lead")));
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegDeleteTreeW(root, W("\\lead")));
@@ -277,8 +282,8 @@ const std::map<std::string, std::function<LONG(HKEY)>> everyKeyFunction = {
 
 TEST_F(RegistryTest, InvalidAndDeletedHandlesAreRefused) {
     // Windows hands out the value of a closed handle again: the key that stays open is made first.
-    TKey doomed;
-    ASSERT_EQ(ERROR_SUCCESS, create(W("doomed"), &doomed.key));
+    TRegistryKey doomed;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("doomed"), doomed.receive()));
     HKEY closed = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W(""), 0, KEY_READ, &closed));
     ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
@@ -290,7 +295,7 @@ TEST_F(RegistryTest, InvalidAndDeletedHandlesAreRefused) {
     ASSERT_EQ(ERROR_SUCCESS, touch(root, W("doomed")));
     for (const auto& [function, call] : everyKeyFunction) {
         EXPECT_EQ((TNumbers{ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE, ERROR_KEY_DELETED}),
-                  (TNumbers{DWORD(call(nullptr)), DWORD(call(closed)), DWORD(call(doomed.key))}))
+                  (TNumbers{DWORD(call(nullptr)), DWORD(call(closed)), DWORD(call(doomed.get()))}))
             << function;
     }
 }
@@ -314,9 +319,9 @@ TEST_F(RegistryTest, HandlesAllowOnlyTheRightsTheyWereOpenedWith) {
         {"RegDeleteTreeW", KEY_READ, ERROR_SUCCESS}};
     for (const auto& [name, access, expected] : cases) {
         ASSERT_EQ(ERROR_SUCCESS, touch(root, W("sub")));
-        TKey key;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, nullptr, 0, access, &key.key));
-        const LONG result = everyKeyFunction.at(name)(key.key);
+        TRegistryKey key;
+        ASSERT_EQ(ERROR_SUCCESS, key.open(root, nullptr, access));
+        const LONG result = everyKeyFunction.at(name)(key.get());
         const bool allowed = result != ERROR_ACCESS_DENIED && result != ERROR_INVALID_HANDLE;
         EXPECT_EQ(expected, allowed ? ERROR_SUCCESS : result) << name << " " << access;
         RegDeleteValueW(root, W("v"));
@@ -357,6 +362,92 @@ TEST_F(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
     ASSERT_EQ(ERROR_SUCCESS, set(root, W("ZZ"), "y"));
     ASSERT_EQ(ERROR_SUCCESS, set(root, W("cc"), "z"));
     EXPECT_EQ((TNames{W("zz"), W("Mm"), W("bb"), W("cc")}), names(root, true));
+}
+
+// The override lends HKEY_CURRENT_USER the key and the rights of the handle, which may be closed
+// afterwards; a null key gives HKEY_CURRENT_USER back. The fixture's override is put back at the
+// end, so that the test still cleans up only below its temporary key.
+TEST_F(RegistryTest, AnOverriddenCurrentUserWorksBelowItsNewKeyUntilRestored) {
+    TRegistryKey home, readOnly;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), home.receive()));
+    ASSERT_EQ(ERROR_SUCCESS, readOnly.open(root, W("home"), KEY_READ));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, home.get()));
+    ASSERT_EQ(ERROR_SUCCESS, home.close());
+    const TNumbers below = {DWORD(touch(HKEY_CURRENT_USER, W("inside"))),
+                            DWORD(set(HKEY_CURRENT_USER, W("v"), "x"))};
+    const TNames seen = names(HKEY_CURRENT_USER);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, readOnly.get()));
+    ASSERT_EQ(ERROR_SUCCESS, readOnly.close());
+    const LONG refused = set(HKEY_CURRENT_USER, W("w"), "x");
+    const TNames values = names(HKEY_CURRENT_USER, true);
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, nullptr));
+    const bool restored = !overridden();
+    TRegistryKey temporary;
+    ASSERT_EQ(ERROR_SUCCESS,
+              temporary.open(HKEY_CURRENT_USER, registry.path().c_str(), KEY_ALL_ACCESS));
+    ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, temporary.get()));
+
+    EXPECT_EQ((TNumbers{ERROR_SUCCESS, ERROR_SUCCESS}), below);
+    EXPECT_EQ(TNames{W("inside")}, seen);
+    EXPECT_EQ(ERROR_ACCESS_DENIED, refused);
+    EXPECT_EQ(TNames{W("v")}, values);
+    EXPECT_TRUE(restored);
+    EXPECT_EQ(ERROR_SUCCESS, exists(W("home\\inside")));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, touch(HKEY_CURRENT_USER, W("inside"), KEY_READ));
+}
+
+TEST_F(RegistryTest, OverridingNeedsAnOpenKey) {
+    HKEY closed = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), &closed));
+    ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(closed));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(HKEY_CURRENT_USER, closed));
+    EXPECT_TRUE(overridden());
+#ifndef _WIN32
+    // Windows lets every predefined key be overridden; the PAL has HKEY_CURRENT_USER alone.
+    TRegistryKey home;
+    ASSERT_EQ(ERROR_SUCCESS, create(W("home"), home.receive()));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(HKEY_LOCAL_MACHINE, home.get()));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOverridePredefKey(home.get(), home.get()));
+    palInjectFault("RegOverridePredefKey", ERROR_OUTOFMEMORY, 0, 1);
+    EXPECT_EQ(ERROR_OUTOFMEMORY, RegOverridePredefKey(HKEY_CURRENT_USER, home.get()));
+    EXPECT_TRUE(overridden());
+#endif
+}
+
+// Whether the handle still names an open key.
+bool isOpen(HKEY key) {
+    return RegQueryInfoKeyW(key, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) != ERROR_INVALID_HANDLE;
+}
+
+// One owner per handle: moving hands it on, release hands it out, and a failed open or create
+// keeps the key held so far.
+TEST_F(RegistryTest, AKeyTypeClosesTheHandleItOwnsOnce) {
+    TRegistryKey first;
+    ASSERT_EQ(ERROR_SUCCESS, first.create(root, W("a"), KEY_READ));
+    const HKEY handle = first.get();
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, first.open(root, W("missing"), KEY_READ));
+    EXPECT_EQ(ERROR_BAD_PATHNAME, first.create(root, W("\\lead"), KEY_READ));
+    EXPECT_EQ(handle, first.get());
+    TRegistryKey second(std::move(first));
+    TRegistryKey third;
+    ASSERT_EQ(ERROR_SUCCESS, third.open(root, W("a"), KEY_READ));
+    const HKEY replaced = third.get();
+    third = std::move(second);
+    EXPECT_EQ((std::vector<bool>{false, false, true}),
+              (std::vector<bool>{bool(first), bool(second), isOpen(handle)}));
+    EXPECT_FALSE(isOpen(replaced));
+    EXPECT_EQ(handle, third.get());
+
+    const HKEY released = third.release();
+    EXPECT_FALSE(third);
+    EXPECT_EQ(ERROR_SUCCESS, third.close());
+    EXPECT_TRUE(isOpen(released));
+    TRegistryKey adopted(released);
+    ASSERT_EQ(ERROR_SUCCESS, adopted.open(root, W("a"), KEY_READ));
+    EXPECT_FALSE(isOpen(released));
+    EXPECT_EQ(ERROR_SUCCESS, adopted.close());
+    EXPECT_FALSE(adopted);
 }
 
 TEST_F(RegistryTest, TooSmallBuffersAreLeftAloneAndTheSizesReported) {

@@ -119,7 +119,7 @@ void exportGame(TRegFile& file, const TGameToExport& which) {
         addNumberIfSet(file, record, "VFSVersion", game.vfsVersion);
         addNumberIfSet(file, record, "UPID", game.upid);
         for (const TPackageRecord& package : game.packages) {
-            file.beginKey(applicationKey(id) + "\\Packages\\" + package.id);
+            file.beginKey(applicationKey(id) + kPackagesSuffix + package.id);
             addTextIfSet(file, "Version", package.version);
             addTextIfSet(file, "Path", package.path);
         }

@@ -330,7 +330,7 @@ private:
     }
 
     void checkPackages(const TGameKeys& game) {
-        const std::string packages = game.record + "\\Packages\\";
+        const std::string packages = game.record + kPackagesSuffix;
         for (const std::string& package : readSubkeyNames(packages)) {
             const TValues values = readRawValues(packages + package);
             checkValues(game.id, package, "the package", values, std::begin(kPackageValues),

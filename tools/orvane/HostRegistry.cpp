@@ -2,14 +2,11 @@
 
 #include "Common/General/TString.h"
 #include "Common/General/TWideText.h"
+#include "win32/RegistryKey.h"
 
 namespace OrvaneHost {
 
-const char kClientKey[] = "Software\\Orvane\\Client\\";
-const char kThirdPartyKey[] = "Software\\Orvane\\Client\\ThirdParty\\";
-const char kApplicationsKey[] = "Software\\Orvane\\Client\\Applications\\";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-const char kUninstallEntryPrefix[] = "Orvane App ";
+using OrvaneLib::TRegistryKey;
 
 namespace {
 
@@ -22,29 +19,12 @@ std::u16string fromWide(const WCHAR* text, size_t length) {
     return std::u16string(reinterpret_cast<const char16_t*>(text), length);
 }
 
-// An open key, closed when it goes.
-class TRegistryKey {
-public:
-    TRegistryKey(const std::string& path, REGSAM access) {
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(toUtf16(path)), 0, access, &key_) !=
-            ERROR_SUCCESS) {
-            key_ = nullptr;
-        }
-    }
-    ~TRegistryKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    TRegistryKey(const TRegistryKey&) = delete;
-    TRegistryKey& operator=(const TRegistryKey&) = delete;
-
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
+// The key of the path under HKEY_CURRENT_USER; none when it can not be opened.
+TRegistryKey openKey(const std::string& path, REGSAM access) {
+    TRegistryKey key;
+    (void)key.open(HKEY_CURRENT_USER, wide(toUtf16(path)), access);
+    return key;
+}
 
 }  // namespace
 
@@ -66,7 +46,7 @@ std::string TRawValue::text() const {
 
 std::vector<TRawValue> readRawValues(const std::string& keyPath, DWORD* subkeys) {
     std::vector<TRawValue> values;
-    TRegistryKey key(keyPath, KEY_QUERY_VALUE);
+    const TRegistryKey key = openKey(keyPath, KEY_QUERY_VALUE);
     DWORD count = 0;
     DWORD longestName = 0;
     DWORD largestData = 0;
@@ -97,7 +77,7 @@ std::vector<TRawValue> readRawValues(const std::string& keyPath, DWORD* subkeys)
 
 std::vector<std::string> readSubkeyNames(const std::string& keyPath) {
     std::vector<std::string> names;
-    TRegistryKey key(keyPath, KEY_READ);
+    const TRegistryKey key = openKey(keyPath, KEY_READ);
     DWORD count = 0;
     DWORD longest = 0;
     if (!key || RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &count, &longest, nullptr,
@@ -125,18 +105,15 @@ std::string readClientDirectory() {
 }
 
 LSTATUS writeClientDirectory(const std::string& directory) {
-    HKEY key = nullptr;
-    LSTATUS status =
-        RegCreateKeyExW(HKEY_CURRENT_USER, wide(toUtf16(kClientKey)), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
+    TRegistryKey key;
+    const LSTATUS status = key.create(HKEY_CURRENT_USER, wide(toUtf16(kClientKey)), KEY_SET_VALUE);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     std::u16string text = toUtf16(directory);
-    status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
-    RegCloseKey(key);
-    return status;
+    return RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
 }
 
 }  // namespace OrvaneHost

@@ -3,6 +3,7 @@
 // relative to HKEY_CURRENT_USER; texts are UTF-8.
 #pragma once
 
+#include "lib/RegistryKeys.h"
 #include "win32/Win32Api.h"
 
 #include <cstdint>
@@ -11,12 +12,12 @@
 
 namespace OrvaneHost {
 
-extern const char kClientKey[];
-extern const char kThirdPartyKey[];
-extern const char kApplicationsKey[];
-extern const char kUninstallKey[];
-// The uninstall entry of a game is this text followed directly by its id.
-extern const char kUninstallEntryPrefix[];
+using OrvaneLib::kApplicationsKey;
+using OrvaneLib::kClientKey;
+using OrvaneLib::kPackagesSuffix;
+using OrvaneLib::kThirdPartyKey;
+using OrvaneLib::kUninstallEntryPrefix;
+using OrvaneLib::kUninstallKey;
 
 struct TRawValue {
     std::string name;  // empty for the default value

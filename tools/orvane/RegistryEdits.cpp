@@ -1,6 +1,10 @@
 #include "tools/orvane/RegistryEdits.h"
 
+#include "win32/RegistryKey.h"
+
 namespace OrvaneHost {
+
+using OrvaneLib::TRegistryKey;
 
 namespace {
 
@@ -16,34 +20,12 @@ const WCHAR* wide(const std::u16string& text) {
     return reinterpret_cast<const WCHAR*>(text.c_str());
 }
 
-// A key opened for writing, closed when it goes.
-class TWritableKey {
-public:
-    TWritableKey(const std::string& keyPath, bool create) {
-        const std::u16string path = widePath(keyPath);
-        status_ = create
-                      ? RegCreateKeyExW(HKEY_CURRENT_USER, wide(path), 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key_, nullptr)
-                      : RegOpenKeyExW(HKEY_CURRENT_USER, wide(path), 0, KEY_WRITE, &key_);
-        if (status_ != ERROR_SUCCESS) {
-            key_ = nullptr;
-        }
-    }
-    ~TWritableKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    TWritableKey(const TWritableKey&) = delete;
-    TWritableKey& operator=(const TWritableKey&) = delete;
-
-    LSTATUS status() const { return status_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-    LSTATUS status_ = ERROR_SUCCESS;
-};
+// The key opened for writing, created first when asked; it stays closed on failure.
+LSTATUS openWritable(const std::string& keyPath, bool create, TRegistryKey& key) {
+    const std::u16string path = widePath(keyPath);
+    return create ? key.create(HKEY_CURRENT_USER, wide(path), KEY_WRITE)
+                  : key.open(HKEY_CURRENT_USER, wide(path), KEY_WRITE);
+}
 
 bool isMissing(LSTATUS status) {
     return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
@@ -52,23 +34,20 @@ bool isMissing(LSTATUS status) {
 }  // namespace
 
 bool keyExists(const std::string& keyPath) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide(widePath(keyPath)), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
+    TRegistryKey key;
+    return key.open(HKEY_CURRENT_USER, wide(widePath(keyPath)), KEY_READ) == ERROR_SUCCESS;
 }
 
 LSTATUS createKey(const std::string& keyPath) {
-    return TWritableKey(keyPath, true).status();
+    TRegistryKey key;
+    return openWritable(keyPath, true, key);
 }
 
 LSTATUS writeRawValue(const std::string& keyPath, const TRawValue& value) {
-    TWritableKey key(keyPath, true);
-    if (key.status() != ERROR_SUCCESS) {
-        return key.status();
+    TRegistryKey key;
+    const LSTATUS opened = openWritable(keyPath, true, key);
+    if (opened != ERROR_SUCCESS) {
+        return opened;
     }
     const std::u16string name = toUtf16(value.name);
     return RegSetValueExW(key.get(), value.name.empty() ? nullptr : wide(name), 0, value.type,
@@ -76,9 +55,10 @@ LSTATUS writeRawValue(const std::string& keyPath, const TRawValue& value) {
 }
 
 LSTATUS deleteValue(const std::string& keyPath, const std::string& name) {
-    TWritableKey key(keyPath, false);
-    if (key.status() != ERROR_SUCCESS) {
-        return isMissing(key.status()) ? ERROR_SUCCESS : key.status();
+    TRegistryKey key;
+    const LSTATUS opened = openWritable(keyPath, false, key);
+    if (opened != ERROR_SUCCESS) {
+        return isMissing(opened) ? ERROR_SUCCESS : opened;
     }
     const std::u16string wideName = toUtf16(name);
     LSTATUS status = RegDeleteValueW(key.get(), name.empty() ? nullptr : wide(wideName));
