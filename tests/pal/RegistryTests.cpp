@@ -256,9 +256,9 @@ TEST_F(RegistryTest, DeleteKeyRemovesALeafAndDeleteTreeASubtreeOrAKeysContent) {
     // A path opened before is looked up afresh.
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, exists(W("a\\b")));
     ASSERT_EQ(ERROR_SUCCESS, touch(root, W("a\\b")));
-    TKey made;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W("A\\B"), 0, KEY_ALL_ACCESS, &made.key));
-    EXPECT_EQ(ERROR_SUCCESS, set(made.key, W("v"), "y"));
+    TRegistryKey made;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, W("A\\B"), 0, KEY_ALL_ACCESS, made.receive()));
+    EXPECT_EQ(ERROR_SUCCESS, set(made.get(), W("v"), "y"));
 }
 
 WCHAR nameBuffer[8];
