@@ -9,7 +9,14 @@
 
 namespace OrvaneLib {
 
-// The function the host executable exports as "outputLogString".
+// The function the host executable exports as "outputLogString", defined there as
+//   extern "C" ORVANE_HOST_EXPORT void outputLogString(...)
+// (on ELF systems the executable's link must also list the name in its dynamic symbols).
+#ifdef _WIN32
+#define ORVANE_HOST_EXPORT __declspec(dllexport)
+#else
+#define ORVANE_HOST_EXPORT __attribute__((visibility("default")))
+#endif
 using TOutputLogStringHook = void (*)(const char* module, const char* text, const char* file,
                                       int32_t line, int32_t level);
 

@@ -1,5 +1,7 @@
 #include "support/LogHook.h"
 
+#include "Common/General/TLogSystem.h"
+
 #include <mutex>
 
 namespace {
@@ -8,14 +10,8 @@ std::vector<OrvaneTest::LogLine> lines;
 std::function<void(const OrvaneTest::LogLine&)> hookAction;
 }  // namespace
 
-extern "C"
-#ifdef _WIN32
-    __declspec(dllexport)
-#else
-    __attribute__((visibility("default")))
-#endif
-        void outputLogString(const char* module, const char* text, const char* file, int line,
-                             int level) {
+extern "C" ORVANE_HOST_EXPORT void outputLogString(const char* module, const char* text,
+                                                   const char* file, int line, int level) {
     OrvaneTest::LogLine entry{module ? module : "", text ? text : "", file ? file : "", line,
                               level};
     std::function<void(const OrvaneTest::LogLine&)> action;

@@ -1,5 +1,7 @@
 #include "tools/orvane/HostLog.h"
 
+#include "Common/General/TLogSystem.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -27,14 +29,8 @@ const char* levelName(int32_t level) {
 
 // Looked up by name in the executable: exported on Windows, and listed in the dynamic symbol table
 // elsewhere (the link's dynamic list holds this one name).
-extern "C"
-#ifdef _WIN32
-    __declspec(dllexport)
-#else
-    __attribute__((visibility("default")))
-#endif
-        void outputLogString(const char* module, const char* text, const char* file, int32_t line,
-                             int32_t level) {
+extern "C" ORVANE_HOST_EXPORT void outputLogString(const char* module, const char* text,
+                                                   const char* file, int32_t line, int32_t level) {
     std::string message = text != nullptr ? text : "";
     if (!message.empty() && message.back() == '\n') {
         message.pop_back();
