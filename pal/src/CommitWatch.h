@@ -26,6 +26,7 @@ public:
     TCommitWatch(const TCommitWatch&) = delete;
     TCommitWatch& operator=(const TCommitWatch&) = delete;
 
+    bool watching() const { return index_ >= 0; }
     // False when nothing is watched or a commit was under way while reading.
     bool read(TLogState& state) const;
 
