@@ -196,6 +196,8 @@ void THive::atExit() {
 void THive::close() {
     statements_.reset();
     listings_.clear();
+    knownState_.reset();
+    watch_.reset();
     if (db_ != nullptr) {
         // The last connection to close copies the log into the file. A process that changed
         // nothing leaves that to the next writer, so that reading never touches the file: the
@@ -212,6 +214,8 @@ void THive::leaveInherited() {
     // The connection and its file locks belong to another process: drop it untouched.
     static_cast<void>(statements_.release());
     listings_.clear();
+    knownState_.reset();
+    watch_.reset();
     db_ = nullptr;
 }
 
@@ -250,6 +254,7 @@ LONG THive::open() {
     }
     db_ = db;
     statements_ = std::move(statements);
+    path_ = path;
     owner_ = getpid();
     readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
     return ERROR_SUCCESS;
@@ -268,18 +273,56 @@ LONG THive::failure(int sqliteCode) {
     return code;
 }
 
+std::optional<THive::TKnownState> THive::stateNow() const {
+    TKnownState state;
+    state.ownChanges = sqlite3_total_changes64(db_);
+    // A private in-memory hive has no other connection: only this one changes it.
+    if (!inMemory_ && (watch_ == nullptr || !watch_->read(state.log))) {
+        return std::nullopt;
+    }
+    return state;
+}
+
+bool THive::known(const std::function<bool(const TKeyListings&, bool readOnly)>& answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // No call reaches SQLite here, so a child that inherited the connection may answer too: the
+    // log's index is shared with the parent, and tells of every commit since.
+    if (db_ == nullptr || !knownState_) {
+        return false;
+    }
+    std::optional<TKnownState> now = stateNow();
+    if (!now || now->ownChanges != knownState_->ownChanges || !(now->log == knownState_->log)) {
+        return false;
+    }
+    return answer(listings_, readOnly_);
+}
+
 LONG THive::transact(bool write, const TWork& work) {
     std::lock_guard<std::mutex> lock(mutex_);
     LONG status = open();
     if (status != ERROR_SUCCESS) {
         return status;
     }
+    knownState_.reset();
     try {
+        // Taken before the transaction begins: when it is the same after it ends, no commit came
+        // in between, and what the transaction read is the state that it stands for.
+        const std::optional<TKnownState> before = write ? std::nullopt : stateNow();
         // A read-only hive makes its writes fail on their own, with SQLITE_READONLY.
         statements_->execute(write && !readOnly_ ? "BEGIN IMMEDIATE" : "BEGIN");
         TKeyStore store(*statements_, listings_, readOnly_);
+        store.followHive();
         status = work(store);
         statements_->execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
+        // The index comes into being with the first transaction on a new hive file.
+        if (!inMemory_ && (watch_ == nullptr || !watch_->watching())) {
+            watch_ = std::make_unique<TCommitWatch>(path_);
+        }
+        const std::optional<TKnownState> after = stateNow();
+        if (before && after && before->ownChanges == after->ownChanges &&
+            before->log == after->log) {
+            knownState_ = after;
+        }
         return status;
     } catch (const THiveError& error) {
         return failure(error.code());

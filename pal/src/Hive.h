@@ -15,6 +15,7 @@
 #pragma once
 
 #include "pal/inc/WinTypes.h"
+#include "pal/src/CommitWatch.h"
 #include "pal/src/KeyStore.h"
 #include "pal/src/SqlStatement.h"
 
@@ -23,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace OrvaneLib::Pal {
@@ -42,9 +44,22 @@ public:
     LONG read(const TWork& work) { return transact(false, work); }
     LONG write(const TWork& work) { return transact(true, work); }
 
+    // Answers a read from what this process already read, without a transaction, when nothing
+    // was committed to the hive since: `answer` gets the listings and whether the hive may only
+    // be read, and returns false when they do not hold the answer. False when the hive must be
+    // asked.
+    bool known(const std::function<bool(const TKeyListings&, bool readOnly)>& answer);
+
 private:
+    struct TKnownState {
+        int64_t ownChanges = -1;
+        TLogState log;
+    };
+
     THive();
     LONG transact(bool write, const TWork& work);
+    // The state of the hive now, when it can be told without a transaction.
+    std::optional<TKnownState> stateNow() const;
     LONG open();
     LONG failure(int sqliteCode);
     void close();
@@ -58,8 +73,12 @@ private:
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
     std::unique_ptr<TStatementCache> statements_;
-    // Belongs to the connection: its stamps mean nothing to another one.
+    // Belong to the connection: its stamps mean nothing to another one.
     TKeyListings listings_;
+    std::unique_ptr<TCommitWatch> watch_;
+    std::string path_;
+    // The state of the hive that the listings were last known to hold, when they were.
+    std::optional<TKnownState> knownState_;
     pid_t owner_ = 0;
     bool inMemory_ = false;
     bool readOnly_ = false;

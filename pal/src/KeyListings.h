@@ -1,7 +1,8 @@
-// What this process last read of the listings of keys, so that a walk by index, up or down,
-// continues from the previous index instead of counting from the first, and the counts of a key
-// are asked once per state of the hive. Everything here holds only for the state of the hive it
-// was read in: any change since, by this process or another, drops all of it.
+// What this process last read of the keys, so that a walk by index, up or down, continues from
+// the previous index instead of counting from the first, the counts and values of a key are read
+// once, and the keys of a path are looked up once, per state of the hive. Everything here holds
+// only for the state of the hive it was read in: any change since, by this process or another,
+// drops all of it.
 #pragma once
 
 #include "pal/inc/WinTypes.h"
@@ -11,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace OrvaneLib::Pal {
 
@@ -24,6 +26,15 @@ struct TKeyInfo {
     DWORD maxValueName;
     DWORD maxValueData;
 };
+
+struct TValueEntry {
+    std::u16string name;
+    DWORD type;
+    std::string data;
+};
+
+// The values of a key by their folded names.
+typedef std::unordered_map<std::string, TValueEntry> TKeyValues;
 
 // A state of the hive, as one connection sees it.
 struct THiveStamp {
@@ -75,7 +86,15 @@ public:
         values_.clear();
         infos_.clear();
         children_.clear();
+        keyValues_.clear();
+        existing_.clear();
     }
+
+    // The key at the end of the path when every key of it is known; false when the hive must be
+    // asked.
+    bool knownPath(int64_t from, const std::vector<std::u16string>& names, int64_t& key) const;
+    // Whether the key's values are known; `value` is then the one of that folded name, or null.
+    bool knownValue(int64_t key, const std::string& folded, const TValueEntry*& value) const;
 
     TRecentByKey<TListingPlace>& subkeys() { return subkeys_; }
     TRecentByKey<TListingPlace>& values() { return values_; }
@@ -83,6 +102,9 @@ public:
     // Child key ids by the parent's id followed by the child's folded name: opening a path looks
     // up the same upper keys again and again.
     TRecentByKey<int64_t, std::string, 4096>& children() { return children_; }
+    TRecentByKey<TKeyValues>& keyValues() { return keyValues_; }
+    // Keys known to exist, other than the root.
+    TRecentByKey<bool, int64_t, 4096>& existing() { return existing_; }
 
 private:
     THiveStamp stamp_;
@@ -90,6 +112,11 @@ private:
     TRecentByKey<TListingPlace> values_;
     TRecentByKey<TKeyInfo> infos_;
     TRecentByKey<int64_t, std::string, 4096> children_;
+    TRecentByKey<TKeyValues> keyValues_;
+    TRecentByKey<bool, int64_t, 4096> existing_;
 };
+
+// What children() is keyed by.
+std::string childKey(int64_t parent, const std::u16string& name);
 
 }  // namespace OrvaneLib::Pal

@@ -3,12 +3,11 @@
 namespace OrvaneLib::Pal {
 
 std::string foldedName(const std::u16string& name) {
-    std::string folded;
-    folded.reserve(name.size() * 2);
-    for (char16_t unit : name) {
-        WCHAR upper = upcaseUnit(unit);
-        folded.push_back(static_cast<char>(upper >> 8));
-        folded.push_back(static_cast<char>(upper & 0xFF));
+    std::string folded(name.size() * 2, '\0');
+    for (size_t at = 0; at < name.size(); ++at) {
+        WCHAR upper = upcaseUnit(name[at]);
+        folded[2 * at] = static_cast<char>(upper >> 8);
+        folded[2 * at + 1] = static_cast<char>(upper & 0xFF);
     }
     return folded;
 }

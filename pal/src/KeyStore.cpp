@@ -125,8 +125,7 @@ bool TKeyStore::findChild(int64_t parent, const std::u16string& name, int64_t& c
 }
 
 bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64_t& child) {
-    std::string known(reinterpret_cast<const char*>(&parent), sizeof parent);
-    known += foldedName(name);
+    const std::string known = childKey(parent, name);
     if (const int64_t* found = listings_.children().find(known)) {
         child = *found;
         return true;
@@ -135,6 +134,7 @@ bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64
         return false;
     }
     listings_.children().set(known, child);
+    listings_.existing().set(child, true);
     return true;
 }
 
@@ -167,6 +167,9 @@ LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names,
         return ERROR_KEY_DELETED;
     }
     followHive();
+    if (from != rootKey) {
+        listings_.existing().set(from, true);
+    }
     key = from;
     for (const std::u16string& name : names) {
         if (!findKnownChild(key, name, key)) {
@@ -305,15 +308,43 @@ void TKeyStore::removeTree(int64_t key, bool keepKey) {
 }
 
 bool TKeyStore::findValue(int64_t key, const std::u16string& name, TValueEntry& value) {
+    followHive();
+    const std::string folded = foldedName(name);
+    const TValueEntry* known = nullptr;
+    if (listings_.knownValue(key, folded, known) || loadValues(key, folded, known)) {
+        if (known == nullptr) {
+            return false;
+        }
+        value = *known;
+        value.name = name;
+        return true;
+    }
     TSqlStatement query(
         statements_.get("SELECT type, data FROM keyValues WHERE key = ?1 AND folded = ?2"));
-    if (!query.bind(1, key).bind(2, foldedName(name)).step()) {
+    if (!query.bind(1, key).bind(2, folded).step()) {
         return false;
     }
     value.name = name;
     value.type = dword(query.integer(0));
     value.data = query.bytes(1);
     return true;
+}
+
+bool TKeyStore::loadValues(int64_t key, const std::string& folded, const TValueEntry*& value) {
+    // A record is read value by value: all of them at once, unless there are too many to keep.
+    constexpr int64_t mostKept = 256;
+    TSqlStatement query(
+        statements_.get("SELECT name, type, data, folded FROM keyValues WHERE key = ?1 LIMIT ?2"));
+    query.bind(1, key).bind(2, mostKept + 1);
+    TKeyValues values;
+    while (query.step()) {
+        if (static_cast<int64_t>(values.size()) == mostKept) {
+            return false;
+        }
+        values[query.bytes(3)] = {query.text16(0), dword(query.integer(1)), query.bytes(2)};
+    }
+    listings_.keyValues().set(key, std::move(values));
+    return listings_.knownValue(key, folded, value);
 }
 
 void TKeyStore::setValue(int64_t key, const std::u16string& name, DWORD type, const BYTE* data,

@@ -19,12 +19,6 @@ struct TSubkeyEntry {
     int64_t lastWrite;
 };
 
-struct TValueEntry {
-    std::u16string name;
-    DWORD type;
-    std::string data;
-};
-
 class TKeyStore {
 public:
     // The key that HKEY_CURRENT_USER stands for.
@@ -38,6 +32,8 @@ public:
 
     // Whether this process may only read the hive.
     bool readOnly() const { return readOnly_; }
+    // Makes the listings forget what they read before the hive last changed.
+    void followHive();
 
     bool exists(int64_t key);
     // ERROR_KEY_DELETED when `from` is gone, ERROR_FILE_NOT_FOUND when a name is missing.
@@ -67,6 +63,9 @@ public:
 
 private:
     bool findChild(int64_t parent, const std::u16string& name, int64_t& child);
+    // Reads every value of the key into the listings, and finds the one of that folded name in
+    // them; false when the key has too many values to keep.
+    bool loadValues(int64_t key, const std::string& folded, const TValueEntry*& value);
     // findChild through what this state of the hive already answered.
     bool findKnownChild(int64_t parent, const std::u16string& name, int64_t& child);
     int64_t addChild(int64_t parent, const std::u16string& name, const std::u16string* keyClass,
@@ -76,8 +75,6 @@ private:
     // Reads the row of a listing (subkeys or values) at `index` and fills in where it stands.
     typedef std::function<void(const TSqlStatement& row, TListingPlace& place)> TListingRow;
     bool listingAt(int64_t key, DWORD index, bool ofValues, const TListingRow& read);
-    // Makes the listings forget what they read before the hive last changed.
-    void followHive();
 
     TStatementCache& statements_;
     TKeyListings& listings_;

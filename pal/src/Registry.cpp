@@ -83,10 +83,20 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM desired, PH
     }
     int64_t found = 0;
     REGSAM granted = 0;
-    status = hive().read([&](TKeyStore& store) -> LONG {
-        LONG opened = store.openPath(parent.key, names, found);
-        return opened != ERROR_SUCCESS ? opened : grantAccess(desired, store.readOnly(), granted);
+    const bool known = hive().known([&](const TKeyListings& listings, bool readOnly) {
+        if (!listings.knownPath(parent.key, names, found)) {
+            return false;
+        }
+        status = grantAccess(desired, readOnly, granted);
+        return true;
     });
+    if (!known) {
+        status = hive().read([&](TKeyStore& store) -> LONG {
+            LONG opened = store.openPath(parent.key, names, found);
+            return opened != ERROR_SUCCESS ? opened
+                                           : grantAccess(desired, store.readOnly(), granted);
+        });
+    }
     if (status == ERROR_SUCCESS) {
         *result = handles().open(found, granted);
     }
@@ -315,12 +325,26 @@ LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, L
     std::u16string name = textOf(valueName);
     TValueEntry value;
     bool found = false;
-    status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-        found = storableValueName(name) && store.findValue(handle.key, name, value);
-        return ERROR_SUCCESS;
-    });
-    if (status != ERROR_SUCCESS) {
-        return status;
+    const bool known =
+        storableValueName(name) && hive().known([&](const TKeyListings& listings, bool) {
+            const TValueEntry* entry = nullptr;
+            if (!listings.knownValue(handle.key, foldedName(name), entry)) {
+                return false;
+            }
+            found = entry != nullptr;
+            if (found) {
+                value = *entry;
+            }
+            return true;
+        });
+    if (!known) {
+        status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
+            found = storableValueName(name) && store.findValue(handle.key, name, value);
+            return ERROR_SUCCESS;
+        });
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
     }
     if (!found) {
         if (data == nullptr) {

@@ -206,47 +206,111 @@ LONG firstCharacterOfSubkey(HKEY key, DWORD index) {
     return status == ERROR_SUCCESS ? LONG(name[0]) : -status;
 }
 
-// What another process changes between two indexes of a listing counts at the next index.
-TEST_F(Hive, AListingFollowsWhatAnotherProcessChangedMeanwhile) {
+// Runs `before`, then `change` in another process that opened the hive before `before` began,
+// then `after`: the codes of all three, in that order.
+TCodes withChangeInBetween(const std::function<TCodes()>& before,
+                           const std::function<LONG()>& change,
+                           const std::function<TCodes()>& after) {
+    int go[2], done[2];
+    if (pipe(go) != 0 || pipe(done) != 0) {
+        return TCodes{-1};
+    }
+    const pid_t other = fork();
+    if (other == 0) {
+        HKEY opened = nullptr;
+        RegOpenKeyExW(HKEY_CURRENT_USER, W(""), 0, KEY_READ, &opened);
+        char signal = 0;
+        const LONG status = read(go[0], &signal, 1) == 1 ? change() : -1;
+        _exit(write(done[1], &status, sizeof status) == sizeof status ? 0 : 1);
+    }
+    TCodes codes = before();
+    LONG changed = -1;
+    if (write(go[1], "x", 1) != 1 || read(done[0], &changed, sizeof changed) != sizeof changed) {
+        changed = -1;
+    }
+    codes.push_back(changed);
+    for (LONG code : after()) {
+        codes.push_back(code);
+    }
+    waitpid(other, nullptr, 0);
+    for (int end : {go[0], go[1], done[0], done[1]}) {
+        close(end);
+    }
+    return codes;
+}
+
+LONG makeKey(const std::u16string& path) {
+    HKEY made = nullptr;
+    const LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                        nullptr, &made, nullptr);
+    RegCloseKey(made);
+    return status;
+}
+
+// What another process changes between two calls of this one counts at the second: in a listing
+// by index, in the values read and in the keys opened.
+TEST_F(Hive, CallsFollowWhatAnotherProcessChangedMeanwhile) {
     const TCodes codes = inChild(
         [] {
-            for (const WCHAR* name : {W("a"), W("b"), W("c"), W("d")}) {
-                HKEY made = nullptr;
-                const std::u16string path = std::u16string(testKey) + u"\\" + name;
-                RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &made, nullptr);
-                RegCloseKey(made);
+            for (const char16_t* name : {u"a", u"b", u"c", u"d"}) {
+                makeKey(std::u16string(testKey) + u"\\" + name);
             }
-            int go[2], done[2];
-            if (pipe(go) != 0 || pipe(done) != 0) {
-                return TCodes{-1};
-            }
-            const pid_t other = fork();
-            if (other == 0) {
-                char signal = 0;
-                LONG status = read(go[0], &signal, 1) == 1
-                                  ? RegDeleteKeyW(HKEY_CURRENT_USER, W("Software\\OrvaneTest\\b"))
-                                  : -1;
-                _exit(write(done[1], &status, sizeof status) == sizeof status ? 0 : 1);
-            }
-            HKEY key = nullptr;
-            TCodes codes{RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key)};
-            codes.push_back(firstCharacterOfSubkey(key, 0));
-            codes.push_back(firstCharacterOfSubkey(key, 1));
-            LONG removed = -1;
-            if (write(go[1], "x", 1) != 1 || read(done[0], &removed, sizeof removed) != 4) {
-                removed = -1;
-            }
-            codes.push_back(removed);
-            codes.push_back(firstCharacterOfSubkey(key, 2));
-            codes.push_back(firstCharacterOfSubkey(key, 1));
-            codes.push_back(firstCharacterOfSubkey(key, 3));
-            waitpid(other, nullptr, 0);
+            HKEY key = nullptr, doomed = nullptr, again = nullptr;
+            DWORD data = 0;
+            const TCodes codes = withChangeInBetween(
+                [&] {
+                    return TCodes{value("v", 1),
+                                  RegOpenKeyExW(HKEY_CURRENT_USER, testKey, 0, KEY_READ, &key),
+                                  firstCharacterOfSubkey(key, 0),
+                                  firstCharacterOfSubkey(key, 1),
+                                  value("v", 0, &data),
+                                  value("v", 0, &data),
+                                  LONG(data),
+                                  value("w", 0, &data),
+                                  RegOpenKeyExW(key, W("b"), 0, KEY_READ, &doomed),
+                                  RegOpenKeyExW(key, W("b"), 0, KEY_READ, &doomed)};
+                },
+                [] {
+                    return RegDeleteKeyW(HKEY_CURRENT_USER, W("Software\\OrvaneTest\\b")) +
+                           value("v", 2) + value("w", 3);
+                },
+                [&] {
+                    return TCodes{value("v", 0, &data),
+                                  LONG(data),
+                                  value("w", 0, &data),
+                                  LONG(data),
+                                  RegOpenKeyExW(key, W("b"), 0, KEY_READ, &again),
+                                  RegQueryValueExW(doomed, W("v"), 0, 0, 0, 0),
+                                  firstCharacterOfSubkey(key, 2),
+                                  firstCharacterOfSubkey(key, 1),
+                                  firstCharacterOfSubkey(key, 3)};
+                });
             RegCloseKey(key);
             return codes;
         },
         hive);
-    EXPECT_EQ((TCodes{0, 'a', 'b', 0, 'd', 'c', -ERROR_NO_MORE_ITEMS}), codes);
+    // The reads that follow the change come before any listing, which would ask the hive anyway.
+    const TCodes expected{0,
+                          0,
+                          'a',
+                          'b',
+                          0,
+                          0,
+                          1,
+                          ERROR_FILE_NOT_FOUND,
+                          0,
+                          0,
+                          0,
+                          0,
+                          2,
+                          0,
+                          3,
+                          ERROR_FILE_NOT_FOUND,
+                          ERROR_KEY_DELETED,
+                          'd',
+                          'c',
+                          -ERROR_NO_MORE_ITEMS};
+    EXPECT_EQ(expected, codes);
 }
 
 // Size, modification time and bytes of a file; empty for a missing one.
