@@ -1,0 +1,46 @@
+#include "pal/src/RegistryCall.h"
+
+#include <cstring>
+
+namespace OrvaneLib::Pal {
+
+LONG useHandle(HKEY key, REGSAM needed, TKeyHandle& handle) {
+    if (!handles().find(key, handle)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return allows(handle, needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, std::vector<std::u16string>& names) {
+    if (!handles().find(key, parent)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return splitKeyPath(subKey, names);
+}
+
+LONG onKey(const TKeyHandle& handle, bool write, const std::function<LONG(TKeyStore&)>& work) {
+    auto guarded = [&](TKeyStore& store) -> LONG {
+        return store.exists(handle.key) ? work(store) : ERROR_KEY_DELETED;
+    };
+    return write ? hive().write(guarded) : hive().read(guarded);
+}
+
+void copyText(const std::u16string& text, LPWSTR buffer) {
+    memcpy(buffer, text.data(), text.size() * sizeof(WCHAR));
+    buffer[text.size()] = u'\0';
+}
+
+void setFileTime(int64_t time, PFILETIME out) {
+    if (out != nullptr) {
+        out->dwLowDateTime = static_cast<DWORD>(time);
+        out->dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time) >> 32);
+    }
+}
+
+void setIf(LPDWORD out, DWORD value) {
+    if (out != nullptr) {
+        *out = value;
+    }
+}
+
+}  // namespace OrvaneLib::Pal

@@ -1,0 +1,115 @@
+// The value functions of advapi32: reading, writing and deleting one value.
+#include "pal/inc/WinRegistry.h"
+
+#include "pal/src/RegistryCall.h"
+
+#include <cstring>
+
+using namespace OrvaneLib::Pal;
+
+namespace {
+
+// As on Windows, data that does not fit leaves the buffer untouched and reports its size.
+LONG queryValue(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                LPDWORD dataSize) {
+    LONG status = ERROR_SUCCESS;
+    if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    TKeyHandle handle;
+    if ((status = useHandle(key, KEY_QUERY_VALUE, handle)) != ERROR_SUCCESS) {
+        return status;
+    }
+    std::u16string name = textOf(valueName);
+    TValueEntry value;
+    bool found = false;
+    const bool known =
+        storableValueName(name) && hive().known([&](const TKeyListings& listings, bool) {
+            const TValueEntry* entry = nullptr;
+            if (!listings.knownValue(handle.key, foldedName(name), entry)) {
+                return false;
+            }
+            found = entry != nullptr;
+            if (found) {
+                value = *entry;
+            }
+            return true;
+        });
+    if (!known) {
+        status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
+            found = storableValueName(name) && store.findValue(handle.key, name, value);
+            return ERROR_SUCCESS;
+        });
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
+    if (!found) {
+        if (data == nullptr) {
+            setIf(dataSize, 0);
+        }
+        return ERROR_FILE_NOT_FOUND;
+    }
+    DWORD size = static_cast<DWORD>(value.data.size());
+    setIf(type, value.type);
+    if (data != nullptr) {
+        if (*dataSize < size) {
+            *dataSize = size;
+            return ERROR_MORE_DATA;
+        }
+        memcpy(data, value.data.data(), size);
+    }
+    setIf(dataSize, size);
+    return ERROR_SUCCESS;
+}
+
+// Data is stored as given: a REG_SZ without its terminator stays without one.
+LONG setValue(HKEY key, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD dataSize) {
+    LONG status = ERROR_SUCCESS;
+    if (data == nullptr && dataSize > 0) {
+        return ERROR_NOACCESS;
+    }
+    TKeyHandle handle;
+    if ((status = useHandle(key, KEY_SET_VALUE, handle)) != ERROR_SUCCESS) {
+        return status;
+    }
+    std::u16string name = textOf(valueName);
+    if (!storableValueName(name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return onKey(handle, true, [&](TKeyStore& store) -> LONG {
+        store.setValue(handle.key, name, type, data, dataSize);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG deleteValue(HKEY key, LPCWSTR valueName) {
+    LONG status = ERROR_SUCCESS;
+    TKeyHandle handle;
+    if ((status = useHandle(key, KEY_SET_VALUE, handle)) != ERROR_SUCCESS) {
+        return status;
+    }
+    std::u16string name = textOf(valueName);
+    return onKey(handle, true, [&](TKeyStore& store) -> LONG {
+        bool removed = storableValueName(name) && store.removeValue(handle.key, name);
+        return removed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+}
+
+}  // namespace
+
+LSTATUS WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type,
+                                LPBYTE data, LPDWORD dataSize) {
+    return registryCall("RegQueryValueExW",
+                        [&] { return queryValue(key, valueName, reserved, type, data, dataSize); });
+}
+
+LSTATUS WINAPI RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
+                              DWORD dataSize) {
+    return registryCall("RegSetValueExW",
+                        [&] { return setValue(key, valueName, type, data, dataSize); });
+}
+
+LSTATUS WINAPI RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    return registryCall("RegDeleteValueW", [&] { return deleteValue(key, valueName); });
+}
