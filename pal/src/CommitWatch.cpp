@@ -1,7 +1,6 @@
 #include "pal/src/CommitWatch.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <atomic>
 
 namespace OrvaneLib::Pal {
 
@@ -10,28 +9,42 @@ namespace {
 // The header is kept twice, 48 bytes each; a writer updates the second copy, then the first.
 constexpr size_t headerSize = 48;
 constexpr size_t isInitOffset = 12;
+// SQLite maps the index in regions of this size.
+constexpr int regionSize = 32 * 1024;
 
 }  // namespace
 
-TCommitWatch::TCommitWatch(const std::string& hivePath)
-    : index_(open((hivePath + "-shm").c_str(), O_RDONLY | O_CLOEXEC)) {}
-
-TCommitWatch::~TCommitWatch() {
-    if (index_ >= 0) {
-        close(index_);
+TCommitWatch::TCommitWatch(sqlite3* db) {
+    // The connection's own mapping of the index's first region: while the connection is open no
+    // other process shortens the file, so reading it never faults.
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr || file->pMethods->iVersion < 2 ||
+        file->pMethods->xShmMap == nullptr) {
+        return;
+    }
+    void volatile* region = nullptr;
+    if (file->pMethods->xShmMap(file, 0, regionSize, 0, &region) == SQLITE_OK) {
+        index_ = static_cast<const volatile uint8_t*>(region);
     }
 }
 
 bool TCommitWatch::read(TLogState& state) const {
-    // Read, not mapped: another process may shorten the file while this one is not connected,
-    // and a mapping would then fault where a read only comes back short.
-    uint8_t both[2 * headerSize];
-    if (index_ < 0 || pread(index_, both, sizeof both, 0) != static_cast<ssize_t>(sizeof both)) {
+    if (index_ == nullptr) {
         return false;
     }
+    // The same order as SQLite's readers: the first copy, a barrier, then the second.
+    uint8_t second[headerSize];
+    for (size_t at = 0; at < headerSize; ++at) {
+        state.header[at] = index_[at];
+    }
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    for (size_t at = 0; at < headerSize; ++at) {
+        second[at] = index_[headerSize + at];
+    }
     // Equal copies are one header, as SQLite's readers take it.
-    std::copy(both, both + headerSize, state.header.begin());
-    return std::equal(both, both + headerSize, both + headerSize) && both[isInitOffset] != 0;
+    return std::equal(second, second + headerSize, state.header.begin()) &&
+           state.header[isInitOffset] != 0;
 }
 
 }  // namespace OrvaneLib::Pal

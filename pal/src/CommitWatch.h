@@ -1,14 +1,15 @@
-// Tells without a transaction, with one read of a few bytes, whether anything was committed to a
-// hive file since a moment before: every commit rewrites the header of the log's index, which all
-// SQLite connections to the file share through the "-shm" file. The header's layout is
-// shared by every SQLite version that may use the file at the same time, so it does not move.
+// Tells without a transaction or a system call whether anything was committed to a hive file
+// since a moment before: every commit rewrites the header of the log's index, which all SQLite
+// connections to the file share through the "-shm" file. The header's layout is shared by every
+// SQLite version that may use the file at the same time, so it does not move.
 #pragma once
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace OrvaneLib::Pal {
 
@@ -20,18 +21,18 @@ struct TLogState {
 
 class TCommitWatch {
 public:
-    // Opens the index of the hive at `hivePath`; watches nothing when there is none.
-    explicit TCommitWatch(const std::string& hivePath);
-    ~TCommitWatch();
+    // Watches the index that the connection `db` has mapped; nothing when it has none yet. Must
+    // not outlive the connection, which owns the mapping.
+    explicit TCommitWatch(sqlite3* db);
     TCommitWatch(const TCommitWatch&) = delete;
     TCommitWatch& operator=(const TCommitWatch&) = delete;
 
-    bool watching() const { return index_ >= 0; }
+    bool watching() const { return index_ != nullptr; }
     // False when nothing is watched or a commit was under way while reading.
     bool read(TLogState& state) const;
 
 private:
-    int index_;
+    const volatile uint8_t* index_ = nullptr;
 };
 
 }  // namespace OrvaneLib::Pal

@@ -254,7 +254,6 @@ LONG THive::open() {
     }
     db_ = db;
     statements_ = std::move(statements);
-    path_ = path;
     owner_ = getpid();
     readOnly_ = sqlite3_db_readonly(db_, "main") == 1;
     return ERROR_SUCCESS;
@@ -316,7 +315,7 @@ LONG THive::transact(bool write, const TWork& work) {
         statements_->execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
         // The index comes into being with the first transaction on a new hive file.
         if (!inMemory_ && (watch_ == nullptr || !watch_->watching())) {
-            watch_ = std::make_unique<TCommitWatch>(path_);
+            watch_ = std::make_unique<TCommitWatch>(db_);
         }
         const std::optional<TKnownState> after = stateNow();
         if (before && after && before->ownChanges == after->ownChanges &&

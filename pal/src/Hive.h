@@ -76,7 +76,6 @@ private:
     // Belong to the connection: its stamps mean nothing to another one.
     TKeyListings listings_;
     std::unique_ptr<TCommitWatch> watch_;
-    std::string path_;
     // The state of the hive that the listings were last known to hold, when they were.
     std::optional<TKnownState> knownState_;
     pid_t owner_ = 0;
