@@ -85,8 +85,8 @@ const char* const subkeyQueries[] = {
 const char* const valueQueries[] = {
     "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id = ?2",
     "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id > ?2 ORDER BY id LIMIT 1",
-    "SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id < ?2"
-    " ORDER BY id DESC LIMIT 1",
+    ("SELECT name, type, data, id FROM keyValues WHERE key = ?1 AND id < ?2"
+     " ORDER BY id DESC LIMIT 1"),
     "SELECT name, type, data, id FROM keyValues WHERE key = ?1 ORDER BY id LIMIT 1 OFFSET ?2",
     "SELECT name, type, data, id FROM keyValues WHERE key = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2",
 };
