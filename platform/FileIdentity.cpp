@@ -63,22 +63,23 @@ TString canonicalFinalPath(TString path) {
     return path;
 }
 
+// One call for most paths; a longer one is asked again with the size the first call reported.
 bool readFinalPath(HANDLE file, TString& finalPath, DWORD& error) {
-    DWORD size =
-        GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (size == 0) {
-        error = GetLastError();
-        return false;
+    std::vector<WCHAR> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), size,
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            error = GetLastError();
+            return false;
+        }
+        if (length < size) {
+            finalPath = canonicalFinalPath(TString(buffer.data()));
+            return true;
+        }
+        buffer.resize(length);
     }
-    std::vector<WCHAR> buffer(size);
-    DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), size,
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= size) {
-        error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
-        return false;
-    }
-    finalPath = canonicalFinalPath(TString(buffer.data()));
-    return true;
 }
 
 }  // namespace

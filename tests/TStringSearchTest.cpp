@@ -33,6 +33,23 @@ TEST(TStringCompare, SignedBytesOrFoldedAsciiAndEmptyFirst) {
     EXPECT_FALSE(TString("C:").startsWith(TString("C:\\")));
 }
 
+// ASCII is compared byte by byte, the rest in UTF-16: the answers are those of UTF-16 throughout,
+// wherever the first byte above 0x7F stands.
+TEST(TStringCompare, NoCaseAnswersAsUtf16OnEitherSideOfTheFirstByteAboveAscii) {
+    // a, b, sign of compareNoCase, whether b starts a
+    using Case = std::tuple<const char*, const char*, int, bool>;
+    for (auto [a, b, sign, starts] :
+         {Case{"GAMES\\xC3\xA9", "games\\xC3\xA9", 0, true},
+          Case{"c:/games/\xC3\xA9/x", "C:/Games/\xC3\xA9", 1, true},
+          Case{"Ab\xC3\xA9", "aB\xC3\x89", 1, false}, Case{"ab", "a\xC3\xA9", -1, false},
+          Case{"a\xC3\xA9", "AB", 1, false}, Case{"\xC3\xA9", "", 1, true},
+          // Two different bytes that are not UTF-8 both stand for U+FFFD.
+          Case{"A\x80z", "a\x81Z", 0, true}, Case{"x\x80", "X\x80yz", -1, false}}) {
+        EXPECT_EQ(std::clamp(compareNoCase(a, b), -1, 1), sign) << a << " " << b;
+        EXPECT_EQ(startsWithNoCase(a, b) == 0, starts) << a << " " << b;
+    }
+}
+
 TEST(TStringFind, TextsAndCharactersWithinTheText) {
     // haystack, needle, case-sensitive, start, found, position after
     using Case = std::tuple<const char*, const char*, bool, uint32_t, bool, uint32_t>;

@@ -51,15 +51,36 @@ uint32_t findFolded(const char* text, uint32_t textLength, const char* needle,
     return textLength - needleLength + 1;
 }
 
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
 }  // namespace
 
+// ASCII compares as its UTF-16 form does, unit for unit; from the first other byte on, the rest
+// is compared in UTF-16. Most names and paths are ASCII.
 int compareNoCase(const char* a, const char* b) {
+    for (; isAscii(*a) && isAscii(*b); ++a, ++b) {
+        const int difference = foldCase(*a) - foldCase(*b);
+        if (difference != 0 || *a == 0) {
+            return difference;
+        }
+    }
     TWideText wideA(a);
     TWideText wideB(b);
     return _wcsicmp(wide(wideA), wide(wideB));
 }
 
 int startsWithNoCase(const char* text, const char* prefix) {
+    for (; isAscii(*text) && isAscii(*prefix); ++text, ++prefix) {
+        if (*prefix == 0) {
+            return 0;
+        }
+        const int difference = foldCase(*text) - foldCase(*prefix);
+        if (difference != 0) {
+            return difference;
+        }
+    }
     TWideText wideText(text);
     TWideText widePrefix(prefix);
     if (widePrefix.getLength() == 0) {

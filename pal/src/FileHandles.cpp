@@ -61,7 +61,6 @@ BOOL fail(DWORD error) {
     return FALSE;
 }
 
-
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
@@ -115,8 +114,11 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATI
     if (statusOf(file->descriptor(), "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, status) != 0) {
         return fail(win32ErrorFromErrno(errno));
     }
+    // Only a link needs its path: whether it leads to a folder.
     std::string path;
-    file->posixPath(path);
+    if (S_ISLNK(status.stx_mode)) {
+        file->posixPath(path);
+    }
     information->dwFileAttributes = attributesOf(path, status);
     const bool hasBirthTime = (status.stx_mask & STATX_BTIME) != 0;
     information->ftCreationTime = fileTime(hasBirthTime ? status.stx_btime : status.stx_ctime);

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -19,6 +20,7 @@ const char* const inMemoryHive = ":memory:";
 // "ORVR": marks a SQLite file as a hive, so that no other database is taken for one.
 constexpr int64_t hiveApplicationId = 0x4F525652;
 constexpr int busyTimeoutMilliseconds = 10000;
+constexpr int64_t defaultImageAfterReads = 64;
 
 std::string environment(const char* name) {
     const char* value = getenv(name);
@@ -114,6 +116,16 @@ void prepareHiveWhenFree(TStatementCache& statements, bool inMemory) {
     }
 }
 
+int64_t imageAfterReads() {
+    const char* setting = getenv("ORVANE_PAL_IMAGE_AFTER");
+    if (setting == nullptr || *setting == '\0') {
+        return defaultImageAfterReads;
+    }
+    char* end = nullptr;
+    long long reads = strtoll(setting, &end, 10);
+    return *end == '\0' && reads >= 0 ? reads : defaultImageAfterReads;
+}
+
 }  // namespace
 
 std::string hivePath() {
@@ -161,7 +173,7 @@ THive& THive::instance() {
     return *hive;
 }
 
-THive::THive() {
+THive::THive() : imageAfterReads_(imageAfterReads()) {
     pthread_atfork(&THive::beforeFork, &THive::afterForkInParent, &THive::afterForkInChild);
     atexit(&THive::atExit);
 }
@@ -195,8 +207,7 @@ void THive::atExit() {
 
 void THive::close() {
     statements_.reset();
-    listings_.clear();
-    knownState_.reset();
+    forget();
     watch_.reset();
     if (db_ != nullptr) {
         // The last connection to close copies the log into the file. A process that changed
@@ -213,8 +224,7 @@ void THive::close() {
 void THive::leaveInherited() {
     // The connection and its file locks belong to another process: drop it untouched.
     static_cast<void>(statements_.release());
-    listings_.clear();
-    knownState_.reset();
+    forget();
     watch_.reset();
     db_ = nullptr;
 }
@@ -282,18 +292,49 @@ std::optional<THive::TKnownState> THive::stateNow() const {
     return state;
 }
 
-bool THive::known(const std::function<bool(const TKeyListings&, bool readOnly)>& answer) {
+void THive::forget() {
+    listings_.clear();
+    knownState_.reset();
+    image_.reset();
+    countedState_.reset();
+}
+
+bool THive::known(const std::function<bool(const TKnownHive&)>& answer) {
     std::lock_guard<std::mutex> lock(mutex_);
     // No call reaches SQLite here, so a child that inherited the connection may answer too: the
     // log's index is shared with the parent, and tells of every commit since.
-    if (db_ == nullptr || !knownState_) {
+    if (db_ == nullptr || (!knownState_ && !image_)) {
         return false;
     }
     std::optional<TKnownState> now = stateNow();
-    if (!now || now->ownChanges != knownState_->ownChanges || !(now->log == knownState_->log)) {
+    if (!now) {
         return false;
     }
-    return answer(listings_, readOnly_);
+    if (image_ != nullptr && !(imageState_ == *now)) {
+        image_.reset();
+    }
+    const bool listingsHold = knownState_ && *knownState_ == *now;
+    if (image_ == nullptr && !listingsHold) {
+        return false;
+    }
+    return answer({listingsHold ? &listings_ : nullptr, image_.get(), readOnly_});
+}
+
+bool THive::imageDue(const std::optional<TKnownState>& state) const {
+    if (!state || (image_ != nullptr && imageState_ == *state)) {
+        return false;
+    }
+    const int64_t reads = countedState_ == state ? readsInState_ : 0;
+    return reads >= imageAfterReads_;
+}
+
+void THive::countRead(const TKnownState& state) {
+    if (countedState_ == state) {
+        ++readsInState_;
+    } else {
+        countedState_ = state;
+        readsInState_ = 1;
+    }
 }
 
 LONG THive::transact(bool write, const TWork& work) {
@@ -307,20 +348,29 @@ LONG THive::transact(bool write, const TWork& work) {
         // Taken before the transaction begins: when it is the same after it ends, no commit came
         // in between, and what the transaction read is the state that it stands for.
         const std::optional<TKnownState> before = write ? std::nullopt : stateNow();
+        const bool loadImage = imageDue(before);
         // A read-only hive makes its writes fail on their own, with SQLITE_READONLY.
         statements_->execute(write && !readOnly_ ? "BEGIN IMMEDIATE" : "BEGIN");
         TKeyStore store(*statements_, listings_, readOnly_);
         store.followHive();
         status = work(store);
+        std::unique_ptr<THiveImage> image = loadImage ? THiveImage::load(*statements_) : nullptr;
         statements_->execute(status == ERROR_SUCCESS ? "COMMIT" : "ROLLBACK");
         // The index comes into being with the first transaction on a new hive file.
         if (!inMemory_ && (watch_ == nullptr || !watch_->watching())) {
             watch_ = std::make_unique<TCommitWatch>(db_);
         }
         const std::optional<TKnownState> after = stateNow();
-        if (before && after && before->ownChanges == after->ownChanges &&
-            before->log == after->log) {
+        if (before && after && *before == *after) {
             knownState_ = after;
+            countRead(*after);
+            if (loadImage) {
+                // A hive too large for an image is not read again in this state.
+                readsInState_ =
+                    image == nullptr ? std::numeric_limits<int64_t>::min() : readsInState_;
+                image_ = std::move(image);
+                imageState_ = *after;
+            }
         }
         return status;
     } catch (const THiveError& error) {

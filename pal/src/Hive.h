@@ -16,6 +16,7 @@
 
 #include "pal/inc/WinTypes.h"
 #include "pal/src/CommitWatch.h"
+#include "pal/src/HiveImage.h"
 #include "pal/src/KeyStore.h"
 #include "pal/src/SqlStatement.h"
 
@@ -28,6 +29,13 @@
 #include <string>
 
 namespace OrvaneLib::Pal {
+
+// What this process read of the hive in the state it is in now; null what it did not keep.
+struct TKnownHive {
+    const TKeyListings* listings;
+    const THiveImage* image;
+    bool readOnly;
+};
 
 // Where the hive is: ORVANE_PAL_HIVE, else $XDG_DATA_HOME/orvane/HKCU.sqlite3, else
 // ~/.local/share/orvane/HKCU.sqlite3. Empty when there is no home folder to put it in.
@@ -45,23 +53,29 @@ public:
     LONG write(const TWork& work) { return transact(true, work); }
 
     // Answers a read from what this process already read, without a transaction, when nothing
-    // was committed to the hive since: `answer` gets the listings and whether the hive may only
-    // be read, and returns false when they do not hold the answer. False when the hive must be
-    // asked.
-    bool known(const std::function<bool(const TKeyListings&, bool readOnly)>& answer);
+    // was committed to the hive since: `answer` returns false when that does not hold the
+    // answer. False when the hive must be asked.
+    bool known(const std::function<bool(const TKnownHive&)>& answer);
 
 private:
     struct TKnownState {
         int64_t ownChanges = -1;
         TLogState log;
+        bool operator==(const TKnownState&) const = default;
     };
 
     THive();
     LONG transact(bool write, const TWork& work);
     // The state of the hive now, when it can be told without a transaction.
     std::optional<TKnownState> stateNow() const;
+    // Whether a read that begins in `state` is to read the image too.
+    bool imageDue(const std::optional<TKnownState>& state) const;
+    // Counts a read that saw the hive in `state` from its beginning to its end.
+    void countRead(const TKnownState& state);
     LONG open();
     LONG failure(int sqliteCode);
+    // Drops everything read of the hive.
+    void forget();
     void close();
     void leaveInherited();
 
@@ -78,6 +92,11 @@ private:
     std::unique_ptr<TCommitWatch> watch_;
     // The state of the hive that the listings were last known to hold, when they were.
     std::optional<TKnownState> knownState_;
+    std::unique_ptr<THiveImage> image_;
+    TKnownState imageState_;
+    std::optional<TKnownState> countedState_;
+    int64_t readsInState_ = 0;
+    const int64_t imageAfterReads_;
     pid_t owner_ = 0;
     bool inMemory_ = false;
     bool readOnly_ = false;

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace OrvaneLib::Pal {
@@ -53,6 +55,29 @@ bool driveFolder(char drive, std::string& folder) {
 std::string canonicalFolder(const std::string& folder) {
     std::unique_ptr<char, decltype(&free)> resolved(realpath(folder.c_str(), nullptr), &free);
     return resolved ? std::string(resolved.get()) : std::string();
+}
+
+// The canonical folder of a drive, resolved once for each folder its variable names: as a drive
+// letter keeps what it was mapped to, links on the way to its folder count as they were then.
+bool canonicalDriveFolder(char drive, std::string& canonical) {
+    std::string folder;
+    if (!driveFolder(drive, folder)) {
+        return false;
+    }
+    struct TResolved {
+        std::string folder;
+        std::string canonical;
+    };
+    static std::mutex mutex;
+    // Never destroyed: paths may still be mapped by other static destructors.
+    static auto* resolved = new std::map<char, TResolved>();
+    std::lock_guard<std::mutex> lock(mutex);
+    TResolved& known = (*resolved)[drive];
+    if (known.folder != folder || known.canonical.empty()) {
+        known = {folder, canonicalFolder(folder)};
+    }
+    canonical = known.canonical;
+    return !canonical.empty();
 }
 
 bool posixCurrentDirectory(std::string& directory, DWORD& error) {
@@ -196,12 +221,8 @@ bool windowsFormOf(const std::string& posixPath, std::string& windowsPath) {
     char bestDrive = 0;
     size_t bestLength = 0;
     for (char drive = 'A'; drive <= 'Z'; ++drive) {
-        std::string folder;
-        if (!driveFolder(drive, folder)) {
-            continue;
-        }
-        std::string canonical = canonicalFolder(folder);
-        if (canonical.empty()) {
+        std::string canonical;
+        if (!canonicalDriveFolder(drive, canonical)) {
             continue;
         }
         const size_t length = canonical == "/" ? 0 : canonical.size();
@@ -231,8 +252,7 @@ bool isDriveRoot(const std::string& posixPath) {
     }
     for (char drive = 'A'; drive <= 'Z'; ++drive) {
         std::string folder;
-        if (!canonical.empty() && driveFolder(drive, folder) &&
-            canonicalFolder(folder) == canonical) {
+        if (!canonical.empty() && canonicalDriveFolder(drive, folder) && folder == canonical) {
             return true;
         }
     }

@@ -25,6 +25,19 @@ LONG onKey(const TKeyHandle& handle, bool write, const std::function<LONG(TKeySt
     return write ? hive().write(guarded) : hive().read(guarded);
 }
 
+LONG readKey(const TKeyHandle& handle, const std::function<LONG(const THiveImage&)>& fromImage,
+             const std::function<LONG(TKeyStore&)>& fromStore) {
+    LONG status = ERROR_SUCCESS;
+    const bool known = hive().known([&](const TKnownHive& known) {
+        if (known.image == nullptr) {
+            return false;
+        }
+        status = fromImage(*known.image);
+        return true;
+    });
+    return known ? status : onKey(handle, false, fromStore);
+}
+
 void copyText(const std::u16string& text, LPWSTR buffer) {
     memcpy(buffer, text.data(), text.size() * sizeof(WCHAR));
     buffer[text.size()] = u'\0';

@@ -38,6 +38,9 @@ LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, std::vector<std::u16s
 
 // Runs `work` in a transaction unless the handle's key has been deleted.
 LONG onKey(const TKeyHandle& handle, bool write, const std::function<LONG(TKeyStore&)>& work);
+// Reads from the image of the hive when this process holds one of its state, else as onKey.
+LONG readKey(const TKeyHandle& handle, const std::function<LONG(const THiveImage&)>& fromImage,
+             const std::function<LONG(TKeyStore&)>& fromStore);
 
 // Copies the text and its terminator; the caller checked that both fit.
 void copyText(const std::u16string& text, LPWSTR buffer);

@@ -22,9 +22,11 @@ LONG enumerateKey(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWOR
         return status;
     }
     TSubkeyEntry entry;
-    status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-        return store.subkeyAt(handle.key, index, entry) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
-    });
+    status = readKey(
+        handle, [&](const THiveImage& image) { return image.subkeyAt(handle.key, index, entry); },
+        [&](TKeyStore& store) -> LONG {
+            return store.subkeyAt(handle.key, index, entry) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
+        });
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -56,9 +58,11 @@ LONG enumerateValue(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLe
         return status;
     }
     TValueEntry value;
-    status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-        return store.valueAt(handle.key, index, value) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
-    });
+    status = readKey(
+        handle, [&](const THiveImage& image) { return image.valueAt(handle.key, index, value); },
+        [&](TKeyStore& store) -> LONG {
+            return store.valueAt(handle.key, index, value) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
+        });
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -93,10 +97,12 @@ LONG queryInfo(HKEY key, LPWSTR keyClass, LPDWORD classLength, LPDWORD reserved,
         return status;
     }
     TKeyInfo info;
-    status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-        info = store.info(handle.key);
-        return ERROR_SUCCESS;
-    });
+    status = readKey(
+        handle, [&](const THiveImage& image) { return image.info(handle.key, info); },
+        [&](TKeyStore& store) -> LONG {
+            info = store.info(handle.key);
+            return ERROR_SUCCESS;
+        });
     if (status != ERROR_SUCCESS) {
         return status;
     }

@@ -39,11 +39,17 @@ LONG openKey(HKEY key, LPCWSTR subKey, REGSAM desired, PHKEY result) {
     }
     int64_t found = 0;
     REGSAM granted = 0;
-    const bool known = hive().known([&](const TKeyListings& listings, bool readOnly) {
-        if (!listings.knownPath(parent.key, names, found)) {
+    const bool known = hive().known([&](const TKnownHive& known) {
+        if (known.image != nullptr) {
+            status = known.image->openPath(parent.key, names, found);
+        } else if (known.listings->knownPath(parent.key, names, found)) {
+            status = ERROR_SUCCESS;
+        } else {
             return false;
         }
-        status = grantAccess(desired, readOnly, granted);
+        if (status == ERROR_SUCCESS) {
+            status = grantAccess(desired, known.readOnly, granted);
+        }
         return true;
     });
     if (!known) {

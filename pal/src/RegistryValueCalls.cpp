@@ -22,33 +22,33 @@ LONG queryValue(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPB
     }
     std::u16string name = textOf(valueName);
     TValueEntry value;
-    bool found = false;
-    const bool known =
-        storableValueName(name) && hive().known([&](const TKeyListings& listings, bool) {
-            const TValueEntry* entry = nullptr;
-            if (!listings.knownValue(handle.key, foldedName(name), entry)) {
-                return false;
-            }
-            found = entry != nullptr;
-            if (found) {
-                value = *entry;
-            }
+    const bool known = storableValueName(name) && hive().known([&](const TKnownHive& known) {
+        if (known.image != nullptr) {
+            status = known.image->findValue(handle.key, name, value);
             return true;
-        });
+        }
+        const TValueEntry* entry = nullptr;
+        if (!known.listings->knownValue(handle.key, foldedName(name), entry)) {
+            return false;
+        }
+        status = entry == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+        if (entry != nullptr) {
+            value = *entry;
+        }
+        return true;
+    });
     if (!known) {
         status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-            found = storableValueName(name) && store.findValue(handle.key, name, value);
-            return ERROR_SUCCESS;
+            return storableValueName(name) && store.findValue(handle.key, name, value)
+                       ? ERROR_SUCCESS
+                       : ERROR_FILE_NOT_FOUND;
         });
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
     }
-    if (!found) {
-        if (data == nullptr) {
-            setIf(dataSize, 0);
-        }
-        return ERROR_FILE_NOT_FOUND;
+    if (status == ERROR_FILE_NOT_FOUND && data == nullptr) {
+        setIf(dataSize, 0);
+    }
+    if (status != ERROR_SUCCESS) {
+        return status;
     }
     DWORD size = static_cast<DWORD>(value.data.size());
     setIf(type, value.type);

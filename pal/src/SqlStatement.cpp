@@ -46,20 +46,24 @@ bool TSqlStatement::isNull(int column) const {
     return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
-std::string TSqlStatement::bytes(int column) const {
+std::string_view TSqlStatement::view(int column) const {
     const void* data = sqlite3_column_blob(statement_, column);
     size_t size = static_cast<size_t>(sqlite3_column_bytes(statement_, column));
     if (size == 0) {
-        return std::string();
+        return std::string_view();
     }
     if (data == nullptr) {
         throw THiveError(SQLITE_NOMEM);
     }
-    return std::string(static_cast<const char*>(data), size);
+    return std::string_view(static_cast<const char*>(data), size);
+}
+
+std::string TSqlStatement::bytes(int column) const {
+    return std::string(view(column));
 }
 
 std::u16string TSqlStatement::text16(int column) const {
-    std::string raw = bytes(column);
+    std::string_view raw = view(column);
     std::u16string text(raw.size() / sizeof(char16_t), u'\0');
     if (!text.empty()) {
         memcpy(&text[0], raw.data(), text.size() * sizeof(char16_t));

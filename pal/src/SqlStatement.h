@@ -9,6 +9,7 @@
 #include <exception>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace OrvaneLib::Pal {
 
@@ -48,6 +49,8 @@ public:
     int64_t integer(int column) const;
     bool isNull(int column) const;
     std::string bytes(int column) const;
+    // The column's bytes as SQLite holds them, until the next step.
+    std::string_view view(int column) const;
     std::u16string text16(int column) const;
 
 private:

@@ -20,10 +20,16 @@ int convert(const In* in, const In* end, Out* output, int capacity, bool strict,
     int length = 0;
     bool anyMalformed = false;
     while (in < end) {
-        const TCodePoint point = read(in, end);
-        anyMalformed |= point.malformed;
         Out units[4];
-        const int count = write(point.value, units);
+        int count = 1;
+        // ASCII is one unit in both forms: most text is names and paths.
+        if (*in < 0x80) {
+            units[0] = static_cast<Out>(*in++);
+        } else {
+            const TCodePoint point = read(in, end);
+            anyMalformed |= point.malformed;
+            count = write(point.value, units);
+        }
         if (count > limit - length) {
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return 0;
