@@ -31,6 +31,18 @@ TWideText::~TWideText() {
 
 // byteCount includes the terminator (or is -1), so the converted text is terminated too.
 void TWideText::convert(const char* text, int byteCount) {
+    // n bytes of UTF-8 are at most n UTF-16 units: a short text converts in one call.
+    const size_t bytes = byteCount < 0 ? strlen(text) + 1 : static_cast<size_t>(byteCount);
+    if (bytes <= static_cast<size_t>(kInlineUnits)) {
+        const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(bytes),
+                                              reinterpret_cast<WCHAR*>(inline_), kInlineUnits);
+        if (units <= 0) {
+            inline_[0] = 0;
+        }
+        text_ = inline_;
+        units_ = units > 0 ? units : 1;
+        return;
+    }
     int units = MultiByteToWideChar(CP_UTF8, 0, text, byteCount, nullptr, 0);
     if (units <= 0) {
         // Not convertible: hand the call an empty text rather than garbage.

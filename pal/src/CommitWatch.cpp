@@ -1,6 +1,7 @@
 #include "pal/src/CommitWatch.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace OrvaneLib::Pal {
 
@@ -8,6 +9,7 @@ namespace {
 
 // The header is kept twice, 48 bytes each; a writer updates the second copy, then the first.
 constexpr size_t headerSize = 48;
+constexpr size_t headerWords = headerSize / sizeof(uint64_t);
 constexpr size_t isInitOffset = 12;
 // SQLite maps the index in regions of this size.
 constexpr int regionSize = 32 * 1024;
@@ -33,18 +35,21 @@ bool TCommitWatch::read(TLogState& state) const {
     if (index_ == nullptr) {
         return false;
     }
-    // The same order as SQLite's readers: the first copy, a barrier, then the second.
-    uint8_t second[headerSize];
-    for (size_t at = 0; at < headerSize; ++at) {
-        state.header[at] = index_[at];
+    // The same order as SQLite's readers: the first copy, a barrier, then the second. The region
+    // is page-aligned, so the header reads as whole words.
+    const volatile uint64_t* words = reinterpret_cast<const volatile uint64_t*>(index_);
+    uint64_t first[headerWords];
+    uint64_t second[headerWords];
+    for (size_t at = 0; at < headerWords; ++at) {
+        first[at] = words[at];
     }
     std::atomic_thread_fence(std::memory_order_seq_cst);
-    for (size_t at = 0; at < headerSize; ++at) {
-        second[at] = index_[headerSize + at];
+    for (size_t at = 0; at < headerWords; ++at) {
+        second[at] = words[headerWords + at];
     }
+    memcpy(state.header.data(), first, sizeof first);
     // Equal copies are one header, as SQLite's readers take it.
-    return std::equal(second, second + headerSize, state.header.begin()) &&
-           state.header[isInitOffset] != 0;
+    return memcmp(first, second, sizeof first) == 0 && state.header[isInitOffset] != 0;
 }
 
 }  // namespace OrvaneLib::Pal

@@ -17,14 +17,17 @@ constexpr size_t mostBytes = size_t(256) << 20;
 }  // namespace
 
 std::unique_ptr<THiveImage> THiveImage::load(TStatementCache& statements) {
-    TSqlStatement count(
-        statements.get("SELECT (SELECT count(*) FROM keys), (SELECT count(*) FROM keyValues)"));
+    TSqlStatement count(statements.get(
+        "SELECT (SELECT count(*) FROM keys), (SELECT count(*) FROM keyValues),"
+        " (SELECT page_count * page_size FROM pragma_page_count, pragma_page_size)"));
     if (!count.step() || count.integer(0) + count.integer(1) > mostRows) {
         return nullptr;
     }
     std::unique_ptr<THiveImage> image(new THiveImage());
     image->keys_.reserve(static_cast<size_t>(count.integer(0)));
     image->values_.reserve(static_cast<size_t>(count.integer(1)));
+    // Every byte kept is a byte of the file: the pool never grows past the file's size.
+    image->pool_.reserve(std::min(static_cast<size_t>(count.integer(2)), mostBytes));
     if (!image->readKeys(statements)) {
         return nullptr;
     }
@@ -75,16 +78,18 @@ void THiveImage::linkKeys() {
 }
 
 bool THiveImage::readValues(TStatementCache& statements) {
+    // In the order they were set, which is each key's order of its values; then grouped by key.
     TSqlStatement query(
-        statements.get("SELECT key, type, name, folded, data FROM keyValues ORDER BY key, id"));
-    TImageKey* owner = nullptr;
+        statements.get("SELECT key, type, name, folded, data FROM keyValues ORDER BY id"));
+    std::vector<uint32_t> owners;
+    owners.reserve(values_.capacity());
+    const TImageKey* owner = nullptr;
     while (query.step()) {
         if (owner == nullptr || owner->id != query.integer(0)) {
             owner = find(query.integer(0));
             if (owner == nullptr) {
                 continue;  // left by no key: no call can reach it
             }
-            owner->values.first = static_cast<uint32_t>(values_.size());
         }
         TImageValue value{{}, {}, {}, static_cast<DWORD>(query.integer(1))};
         if (!keep(query.view(2), value.name) || !keep(query.view(3), value.folded) ||
@@ -92,8 +97,9 @@ bool THiveImage::readValues(TStatementCache& statements) {
             return false;
         }
         values_.push_back(value);
-        ++owner->values.count;
+        owners.push_back(static_cast<uint32_t>(owner - keys_.data()));
     }
+    groupValues(owners);
     valueNames_.resize(values_.size());
     for (uint32_t index = 0; index < valueNames_.size(); ++index) {
         valueNames_[index] = index;
@@ -105,6 +111,22 @@ bool THiveImage::readValues(TStatementCache& statements) {
         });
     }
     return true;
+}
+
+void THiveImage::groupValues(const std::vector<uint32_t>& owners) {
+    for (uint32_t owner : owners) {
+        ++keys_[owner].values.count;
+    }
+    std::vector<uint32_t> next(keys_.size());
+    for (uint32_t index = 0, first = 0; index < keys_.size(); ++index) {
+        keys_[index].values.first = next[index] = first;
+        first += keys_[index].values.count;
+    }
+    std::vector<TImageValue> grouped(values_.size());
+    for (size_t index = 0; index < values_.size(); ++index) {
+        grouped[next[owners[index]]++] = values_[index];
+    }
+    values_.swap(grouped);
 }
 
 THiveImage::TImageKey* THiveImage::find(int64_t id) {

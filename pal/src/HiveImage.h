@@ -62,6 +62,8 @@ private:
     // False when the hive holds more than an image may.
     bool readKeys(TStatementCache& statements);
     bool readValues(TStatementCache& statements);
+    // Puts the values, in the order read, into one run for each key; `owners` are their keys.
+    void groupValues(const std::vector<uint32_t>& owners);
     // The index by id and each key's run of subkeys.
     void linkKeys();
     bool keep(std::string_view bytes, TSpan& span);

@@ -35,7 +35,9 @@ int convert(const In* in, const In* end, Out* output, int capacity, bool strict,
             return 0;
         }
         if (capacity != 0) {
-            std::copy(units, units + count, output + length);
+            for (int unit = 0; unit < count; ++unit) {
+                output[length + unit] = units[unit];
+            }
         }
         length += count;
     }
