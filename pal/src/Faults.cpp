@@ -2,6 +2,7 @@
 
 #include "pal/inc/PalTesting.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -20,8 +21,14 @@ struct Fault {
 struct FaultTable {
     std::mutex mutex;
     std::vector<Fault> faults;
+    // Whether `faults` may hold any: every call of every function asks, and almost always none is
+    // armed.
+    std::atomic<bool> armed{false};
 
-    FaultTable() { parseEnvironment(getenv("ORVANE_PAL_FAULTS")); }
+    FaultTable() {
+        parseEnvironment(getenv("ORVANE_PAL_FAULTS"));
+        armed = !faults.empty();
+    }
 
     // "Function=result[@skip][*count]", comma-separated; a malformed entry is ignored.
     void parseEnvironment(const char* entries) {
@@ -72,6 +79,9 @@ FaultTable& table() {
 
 bool palFault(const char* function, LONG& result) {
     FaultTable& faults = table();
+    if (!faults.armed.load(std::memory_order_acquire)) {
+        return false;
+    }
     std::lock_guard<std::mutex> lock(faults.mutex);
     for (auto it = faults.faults.begin(); it != faults.faults.end(); ++it) {
         if (it->function != function) {
@@ -97,10 +107,12 @@ void palInjectFault(const char* function, LONG result, unsigned callsToSkip, uns
     FaultTable& faults = table();
     std::lock_guard<std::mutex> lock(faults.mutex);
     faults.faults.push_back({function, result, callsToSkip, failures});
+    faults.armed.store(true, std::memory_order_release);
 }
 
 void palClearFaults() {
     FaultTable& faults = table();
     std::lock_guard<std::mutex> lock(faults.mutex);
     faults.faults.clear();
+    faults.armed.store(false, std::memory_order_release);
 }

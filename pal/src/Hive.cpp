@@ -299,7 +299,7 @@ void THive::forget() {
     countedState_.reset();
 }
 
-bool THive::known(const std::function<bool(const TKnownHive&)>& answer) {
+bool THive::known(TFunctionRef<bool(const TKnownHive&)> answer) {
     std::lock_guard<std::mutex> lock(mutex_);
     // No call reaches SQLite here, so a child that inherited the connection may answer too: the
     // log's index is shared with the parent, and tells of every commit since.
@@ -337,7 +337,7 @@ void THive::countRead(const TKnownState& state) {
     }
 }
 
-LONG THive::transact(bool write, const TWork& work) {
+LONG THive::transact(bool write, TWork work) {
     std::lock_guard<std::mutex> lock(mutex_);
     LONG status = open();
     if (status != ERROR_SUCCESS) {

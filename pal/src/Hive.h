@@ -16,13 +16,13 @@
 
 #include "pal/inc/WinTypes.h"
 #include "pal/src/CommitWatch.h"
+#include "pal/src/FunctionRef.h"
 #include "pal/src/HiveImage.h"
 #include "pal/src/KeyStore.h"
 #include "pal/src/SqlStatement.h"
 
 #include <sys/types.h>
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,19 +43,19 @@ std::string hivePath();
 
 class THive {
 public:
-    typedef std::function<LONG(TKeyStore&)> TWork;
+    typedef TFunctionRef<LONG(TKeyStore&)> TWork;
 
     static THive& instance();
 
     // Runs `work` in one transaction, committed when it returns ERROR_SUCCESS and rolled back
     // otherwise. The result is that of `work`, or the code of a failure of the hive.
-    LONG read(const TWork& work) { return transact(false, work); }
-    LONG write(const TWork& work) { return transact(true, work); }
+    LONG read(TWork work) { return transact(false, work); }
+    LONG write(TWork work) { return transact(true, work); }
 
     // Answers a read from what this process already read, without a transaction, when nothing
     // was committed to the hive since: `answer` returns false when that does not hold the
     // answer. False when the hive must be asked.
-    bool known(const std::function<bool(const TKnownHive&)>& answer);
+    bool known(TFunctionRef<bool(const TKnownHive&)> answer);
 
 private:
     struct TKnownState {
@@ -65,7 +65,7 @@ private:
     };
 
     THive();
-    LONG transact(bool write, const TWork& work);
+    LONG transact(bool write, TWork work);
     // The state of the hive now, when it can be told without a transaction.
     std::optional<TKnownState> stateNow() const;
     // Whether a read that begins in `state` is to read the image too.

@@ -14,6 +14,23 @@ namespace {
 constexpr int64_t mostRows = 1000000;
 constexpr size_t mostBytes = size_t(256) << 20;
 
+constexpr uint32_t valueSlot = 0x80000000u;
+// A key with no more values than this finds one by going through them, which its neighbours in
+// the cache make quicker than the hash.
+constexpr uint32_t shortRun = 16;
+
+// FNV-1a over the upper-case units, then a final mix so that the low bits index well.
+template <class UnitAt>
+uint64_t nameHash(bool value, int64_t owner, size_t length, UnitAt unitAt) {
+    uint64_t hash = 14695981039346656037ull ^ (static_cast<uint64_t>(owner) << 1 | value);
+    for (size_t at = 0; at < length; ++at) {
+        hash = (hash ^ upcaseUnit(unitAt(at))) * 1099511628211ull;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    return hash ^ (hash >> 33);
+}
+
 }  // namespace
 
 std::unique_ptr<THiveImage> THiveImage::load(TStatementCache& statements) {
@@ -32,7 +49,13 @@ std::unique_ptr<THiveImage> THiveImage::load(TStatementCache& statements) {
         return nullptr;
     }
     image->linkKeys();
-    return image->readValues(statements) ? std::move(image) : nullptr;
+    if (!image->readValues(statements)) {
+        return nullptr;
+    }
+    image->groupValues();
+    image->findLongest();
+    image->hashNames();
+    return image;
 }
 
 bool THiveImage::keep(std::string_view bytes, TSpan& span) {
@@ -47,12 +70,11 @@ bool THiveImage::keep(std::string_view bytes, TSpan& span) {
 bool THiveImage::readKeys(TStatementCache& statements) {
     // In the order of the index: the subkeys of each key come together, by their folded names.
     TSqlStatement query(
-        statements.get("SELECT id, ifnull(parent, 0), written, name, folded, class FROM keys"
+        statements.get("SELECT id, ifnull(parent, 0), written, name, class FROM keys"
                        " ORDER BY parent, folded"));
     while (query.step()) {
         TImageKey key{query.integer(0), query.integer(1), query.integer(2), {}, {}, {}, {}, {}};
-        if (!keep(query.view(3), key.name) || !keep(query.view(4), key.folded) ||
-            !keep(query.view(5), key.keyClass)) {
+        if (!keep(query.view(3), key.name) || !keep(query.view(4), key.keyClass)) {
             return false;
         }
         keys_.push_back(key);
@@ -67,22 +89,23 @@ void THiveImage::linkKeys() {
     }
     std::sort(byId_.begin(), byId_.end(),
               [this](uint32_t left, uint32_t right) { return keys_[left].id < keys_[right].id; });
+    ids_.resize(keys_.size());
+    for (size_t at = 0; at < ids_.size(); ++at) {
+        ids_[at] = keys_[byId_[at]].id;
+    }
     for (uint32_t first = 0, next = 0; first < keys_.size(); first = next) {
         for (next = first + 1; next < keys_.size() && keys_[next].parent == keys_[first].parent;
              ++next) {
         }
-        if (TImageKey* parent = find(keys_[first].parent)) {
-            parent->subkeys = {first, next - first};
+        if (const TImageKey* parent = find(keys_[first].parent)) {
+            keys_[parent - keys_.data()].subkeys = {first, next - first};
         }
     }
 }
 
 bool THiveImage::readValues(TStatementCache& statements) {
-    // In the order they were set, which is each key's order of its values; then grouped by key.
-    TSqlStatement query(
-        statements.get("SELECT key, type, name, folded, data FROM keyValues ORDER BY id"));
-    std::vector<uint32_t> owners;
-    owners.reserve(values_.capacity());
+    // In the order they were set, which is each key's order of its values.
+    TSqlStatement query(statements.get("SELECT key, type, name, data FROM keyValues ORDER BY id"));
     const TImageKey* owner = nullptr;
     while (query.step()) {
         if (owner == nullptr || owner->id != query.integer(0)) {
@@ -91,53 +114,120 @@ bool THiveImage::readValues(TStatementCache& statements) {
                 continue;  // left by no key: no call can reach it
             }
         }
-        TImageValue value{{}, {}, {}, static_cast<DWORD>(query.integer(1))};
-        if (!keep(query.view(2), value.name) || !keep(query.view(3), value.folded) ||
-            !keep(query.view(4), value.data)) {
+        TImageValue value{static_cast<uint32_t>(owner - keys_.data()),
+                          static_cast<DWORD>(query.integer(1)),
+                          {},
+                          {}};
+        if (!keep(query.view(2), value.name) || !keep(query.view(3), value.data)) {
             return false;
         }
         values_.push_back(value);
-        owners.push_back(static_cast<uint32_t>(owner - keys_.data()));
-    }
-    groupValues(owners);
-    valueNames_.resize(values_.size());
-    for (uint32_t index = 0; index < valueNames_.size(); ++index) {
-        valueNames_[index] = index;
-    }
-    for (const TImageKey& key : keys_) {
-        auto first = valueNames_.begin() + key.values.first;
-        std::sort(first, first + key.values.count, [this](uint32_t left, uint32_t right) {
-            return bytes(values_[left].folded) < bytes(values_[right].folded);
-        });
     }
     return true;
 }
 
-void THiveImage::groupValues(const std::vector<uint32_t>& owners) {
-    for (uint32_t owner : owners) {
-        ++keys_[owner].values.count;
+void THiveImage::groupValues() {
+    for (const TImageValue& value : values_) {
+        ++keys_[value.owner].values.count;
     }
     std::vector<uint32_t> next(keys_.size());
     for (uint32_t index = 0, first = 0; index < keys_.size(); ++index) {
         keys_[index].values.first = next[index] = first;
         first += keys_[index].values.count;
     }
-    std::vector<TImageValue> grouped(values_.size());
-    for (size_t index = 0; index < values_.size(); ++index) {
-        grouped[next[owners[index]]++] = values_[index];
+    valueOrder_.resize(values_.size());
+    for (uint32_t index = 0; index < values_.size(); ++index) {
+        valueOrder_[next[values_[index].owner]++] = index;
     }
-    values_.swap(grouped);
 }
 
-THiveImage::TImageKey* THiveImage::find(int64_t id) {
-    return const_cast<TImageKey*>(static_cast<const THiveImage*>(this)->find(id));
+void THiveImage::findLongest() {
+    for (const TImageKey& key : keys_) {
+        if (const TImageKey* parent = find(key.parent)) {
+            TLongest& longest = keys_[parent - keys_.data()].longest;
+            longest.subkeyName = std::max<DWORD>(longest.subkeyName, key.name.size / 2);
+            longest.subkeyClass = std::max<DWORD>(longest.subkeyClass, key.keyClass.size / 2);
+        }
+    }
+    for (const TImageValue& value : values_) {
+        TLongest& longest = keys_[value.owner].longest;
+        longest.valueName = std::max<DWORD>(longest.valueName, value.name.size / 2);
+        longest.valueData = std::max<DWORD>(longest.valueData, value.data.size);
+    }
+}
+
+void THiveImage::hashNames() {
+    size_t hashed = keys_.size();
+    for (const TImageValue& value : values_) {
+        hashed += keys_[value.owner].values.count > shortRun ? 1 : 0;
+    }
+    size_t size = 2;
+    while (size < 2 * hashed) {
+        size *= 2;
+    }
+    slots_.assign(size, 0);
+    // The hive holds no two names of one owner that fold alike: a new name takes the first free
+    // slot.
+    auto insert = [this](bool value, int64_t owner, TSpan name, uint32_t entry) {
+        const size_t mask = slots_.size() - 1;
+        size_t slot = nameHash(value, owner, name.size / sizeof(char16_t),
+                               [this, name](size_t at) { return unitAt(name, at); }) &
+                      mask;
+        while (slots_[slot] != 0) {
+            slot = (slot + 1) & mask;
+        }
+        slots_[slot] = entry;
+    };
+    for (uint32_t index = 0; index < keys_.size(); ++index) {
+        insert(false, keys_[index].parent, keys_[index].name, index + 1);
+    }
+    for (uint32_t index = 0; index < values_.size(); ++index) {
+        if (keys_[values_[index].owner].values.count > shortRun) {
+            insert(true, values_[index].owner, values_[index].name, (index + 1) | valueSlot);
+        }
+    }
+}
+
+size_t THiveImage::slotOf(bool value, int64_t owner, std::u16string_view name) const {
+    const size_t mask = slots_.size() - 1;
+    const uint64_t hash =
+        nameHash(value, owner, name.size(), [name](size_t at) { return name[at]; });
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint32_t entry = slots_[slot];
+        if (entry == 0) {
+            return slot;
+        }
+        const uint32_t index = (entry & ~valueSlot) - 1;
+        if ((entry & valueSlot) != 0
+                ? value && values_[index].owner == owner && sameName(values_[index].name, name)
+                : !value && keys_[index].parent == owner && sameName(keys_[index].name, name)) {
+            return slot;
+        }
+    }
+}
+
+bool THiveImage::sameName(TSpan stored, std::u16string_view name) const {
+    if (stored.size != name.size() * sizeof(char16_t)) {
+        return false;
+    }
+    for (size_t at = 0; at < name.size(); ++at) {
+        const char16_t unit = unitAt(stored, at);
+        if (unit != name[at] && upcaseUnit(unit) != upcaseUnit(name[at])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 const THiveImage::TImageKey* THiveImage::find(int64_t id) const {
-    auto found = std::lower_bound(
-        byId_.begin(), byId_.end(), id,
-        [this](uint32_t index, int64_t wanted) { return keys_[index].id < wanted; });
-    return found != byId_.end() && keys_[*found].id == id ? &keys_[*found] : nullptr;
+    auto found = std::lower_bound(ids_.begin(), ids_.end(), id);
+    return found != ids_.end() && *found == id ? &keys_[byId_[found - ids_.begin()]] : nullptr;
+}
+
+char16_t THiveImage::unitAt(TSpan name, size_t at) const {
+    char16_t unit;
+    memcpy(&unit, pool_.data() + name.offset + at * sizeof(char16_t), sizeof(unit));
+    return unit;
 }
 
 std::u16string THiveImage::text(TSpan span) const {
@@ -152,55 +242,51 @@ TSubkeyEntry THiveImage::entryOf(const TImageKey& key) const {
     return {text(key.name), text(key.keyClass), key.written};
 }
 
-TValueEntry THiveImage::entryOf(const TImageValue& value) const {
-    return {text(value.name), value.type, std::string(bytes(value.data))};
-}
-
-LONG THiveImage::openPath(int64_t from, const std::vector<std::u16string>& names,
-                          int64_t& key) const {
-    const TImageKey* at = find(from);
-    if (at == nullptr) {
+LONG THiveImage::openPath(int64_t from, const TKeyPath& names, int64_t& key) const {
+    if (find(from) == nullptr) {
         return ERROR_KEY_DELETED;
     }
-    for (const std::u16string& name : names) {
-        const std::string folded = foldedName(name);
-        auto first = keys_.begin() + at->subkeys.first;
-        auto last = first + at->subkeys.count;
-        auto child = std::lower_bound(first, last, folded,
-                                      [this](const TImageKey& subkey, const std::string& wanted) {
-                                          return bytes(subkey.folded) < wanted;
-                                      });
-        if (child == last || bytes(child->folded) != folded) {
+    for (std::u16string_view name : names) {
+        const uint32_t entry = slots_[slotOf(false, from, name)];
+        if (entry == 0) {
             return ERROR_FILE_NOT_FOUND;
         }
-        at = &*child;
+        from = keys_[entry - 1].id;
     }
-    key = at->id;
+    key = from;
+    return ERROR_SUCCESS;
+}
+
+LONG THiveImage::entryAt(int64_t key, DWORD index, TRun TImageKey::*which, uint32_t& at) const {
+    const TImageKey* found = find(key);
+    if (found == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
+    const TRun& run = found->*which;
+    if (index >= run.count) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    at = run.first + index;
     return ERROR_SUCCESS;
 }
 
 LONG THiveImage::subkeyAt(int64_t key, DWORD index, TSubkeyEntry& entry) const {
-    const TImageKey* at = find(key);
-    if (at == nullptr) {
-        return ERROR_KEY_DELETED;
+    uint32_t at = 0;
+    const LONG status = entryAt(key, index, &TImageKey::subkeys, at);
+    if (status == ERROR_SUCCESS) {
+        entry = entryOf(keys_[at]);
     }
-    if (index >= at->subkeys.count) {
-        return ERROR_NO_MORE_ITEMS;
-    }
-    entry = entryOf(keys_[at->subkeys.first + index]);
-    return ERROR_SUCCESS;
+    return status;
 }
 
 LONG THiveImage::valueAt(int64_t key, DWORD index, TValueEntry& value) const {
-    const TImageKey* at = find(key);
-    if (at == nullptr) {
-        return ERROR_KEY_DELETED;
+    uint32_t at = 0;
+    const LONG status = entryAt(key, index, &TImageKey::values, at);
+    if (status == ERROR_SUCCESS) {
+        const TImageValue& found = values_[valueOrder_[at]];
+        value = {text(found.name), found.type, std::string(bytes(found.data))};
     }
-    if (index >= at->values.count) {
-        return ERROR_NO_MORE_ITEMS;
-    }
-    value = entryOf(values_[at->values.first + index]);
-    return ERROR_SUCCESS;
+    return status;
 }
 
 LONG THiveImage::info(int64_t key, TKeyInfo& info) const {
@@ -208,40 +294,32 @@ LONG THiveImage::info(int64_t key, TKeyInfo& info) const {
     if (at == nullptr) {
         return ERROR_KEY_DELETED;
     }
-    info = TKeyInfo{};
-    info.keyClass = text(at->keyClass);
-    info.lastWrite = at->written;
-    info.subkeys = at->subkeys.count;
-    info.values = at->values.count;
-    for (uint32_t index = 0; index < at->subkeys.count; ++index) {
-        const TImageKey& subkey = keys_[at->subkeys.first + index];
-        info.maxSubkeyName = std::max<DWORD>(info.maxSubkeyName, subkey.name.size / 2);
-        info.maxSubkeyClass = std::max<DWORD>(info.maxSubkeyClass, subkey.keyClass.size / 2);
-    }
-    for (uint32_t index = 0; index < at->values.count; ++index) {
-        const TImageValue& value = values_[at->values.first + index];
-        info.maxValueName = std::max<DWORD>(info.maxValueName, value.name.size / 2);
-        info.maxValueData = std::max<DWORD>(info.maxValueData, value.data.size);
-    }
+    info = {
+        text(at->keyClass),      at->written,      at->subkeys.count,     at->longest.subkeyName,
+        at->longest.subkeyClass, at->values.count, at->longest.valueName, at->longest.valueData};
     return ERROR_SUCCESS;
 }
 
-LONG THiveImage::findValue(int64_t key, const std::u16string& name, TValueEntry& value) const {
+LONG THiveImage::findValue(int64_t key, std::u16string_view name, TImageValueView& value) const {
     const TImageKey* at = find(key);
     if (at == nullptr) {
         return ERROR_KEY_DELETED;
     }
-    const std::string folded = foldedName(name);
-    auto first = valueNames_.begin() + at->values.first;
-    auto last = first + at->values.count;
-    auto found =
-        std::lower_bound(first, last, folded, [this](uint32_t index, const std::string& wanted) {
-            return bytes(values_[index].folded) < wanted;
-        });
-    if (found == last || bytes(values_[*found].folded) != folded) {
+    const uint32_t owner = static_cast<uint32_t>(at - keys_.data());
+    const TImageValue* found = nullptr;
+    if (at->values.count > shortRun) {
+        const uint32_t entry = slots_[slotOf(true, owner, name)];
+        found = entry == 0 ? nullptr : &values_[(entry & ~valueSlot) - 1];
+    }
+    for (uint32_t next = 0; at->values.count <= shortRun && next < at->values.count && !found;
+         ++next) {
+        const TImageValue& candidate = values_[valueOrder_[at->values.first + next]];
+        found = sameName(candidate.name, name) ? &candidate : nullptr;
+    }
+    if (found == nullptr) {
         return ERROR_FILE_NOT_FOUND;
     }
-    value = entryOf(values_[*found]);
+    value = {found->type, bytes(found->data)};
     return ERROR_SUCCESS;
 }
 

@@ -10,18 +10,17 @@ constexpr int64_t rootKey = 1;
 
 }  // namespace
 
-std::string childKey(int64_t parent, const std::u16string& name) {
+std::string childKey(int64_t parent, std::u16string_view name) {
     std::string key(reinterpret_cast<const char*>(&parent), sizeof parent);
     return key + foldedName(name);
 }
 
-bool TKeyListings::knownPath(int64_t from, const std::vector<std::u16string>& names,
-                             int64_t& key) const {
+bool TKeyListings::knownPath(int64_t from, const TKeyPath& names, int64_t& key) const {
     if (from != rootKey && existing_.find(from) == nullptr) {
         return false;
     }
     key = from;
-    for (const std::u16string& name : names) {
+    for (std::u16string_view name : names) {
         const int64_t* child = children_.find(childKey(key, name));
         if (child == nullptr) {
             return false;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "pal/inc/WinTypes.h"
+#include "pal/src/KeyName.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -92,7 +93,7 @@ public:
 
     // The key at the end of the path when every key of it is known; false when the hive must be
     // asked.
-    bool knownPath(int64_t from, const std::vector<std::u16string>& names, int64_t& key) const;
+    bool knownPath(int64_t from, const TKeyPath& names, int64_t& key) const;
     // Whether the key's values are known; `value` is then the one of that folded name, or null.
     bool knownValue(int64_t key, const std::string& folded, const TValueEntry*& value) const;
 
@@ -117,6 +118,6 @@ private:
 };
 
 // What children() is keyed by.
-std::string childKey(int64_t parent, const std::u16string& name);
+std::string childKey(int64_t parent, std::u16string_view name);
 
 }  // namespace OrvaneLib::Pal

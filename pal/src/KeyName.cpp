@@ -2,7 +2,7 @@
 
 namespace OrvaneLib::Pal {
 
-std::string foldedName(const std::u16string& name) {
+std::string foldedName(std::u16string_view name) {
     std::string folded(name.size() * 2, '\0');
     for (size_t at = 0; at < name.size(); ++at) {
         WCHAR upper = upcaseUnit(name[at]);
@@ -16,7 +16,7 @@ std::u16string textOf(LPCWSTR text) {
     return text == nullptr ? std::u16string() : text;
 }
 
-LONG splitKeyPath(LPCWSTR path, std::vector<std::u16string>& names) {
+LONG splitKeyPath(LPCWSTR path, TKeyPath& names) {
     names.clear();
     if (path == nullptr) {
         return ERROR_SUCCESS;
@@ -33,7 +33,7 @@ LONG splitKeyPath(LPCWSTR path, std::vector<std::u16string>& names) {
             if (static_cast<size_t>(end - cursor) > maxKeyNameLength) {
                 return ERROR_INVALID_PARAMETER;
             }
-            names.emplace_back(cursor, end);
+            names.emplace_back(cursor, static_cast<size_t>(end - cursor));
         }
         cursor = *end == u'\\' ? end + 1 : end;
     }

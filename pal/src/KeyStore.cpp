@@ -115,7 +115,7 @@ bool TKeyStore::exists(int64_t key) {
     return query.bind(1, key).step();
 }
 
-bool TKeyStore::findChild(int64_t parent, const std::u16string& name, int64_t& child) {
+bool TKeyStore::findChild(int64_t parent, std::u16string_view name, int64_t& child) {
     TSqlStatement query(statements_.get("SELECT id FROM keys WHERE parent = ?1 AND folded = ?2"));
     if (!query.bind(1, parent).bind(2, foldedName(name)).step()) {
         return false;
@@ -124,7 +124,7 @@ bool TKeyStore::findChild(int64_t parent, const std::u16string& name, int64_t& c
     return true;
 }
 
-bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64_t& child) {
+bool TKeyStore::findKnownChild(int64_t parent, std::u16string_view name, int64_t& child) {
     const std::string known = childKey(parent, name);
     if (const int64_t* found = listings_.children().find(known)) {
         child = *found;
@@ -138,7 +138,7 @@ bool TKeyStore::findKnownChild(int64_t parent, const std::u16string& name, int64
     return true;
 }
 
-int64_t TKeyStore::addChild(int64_t parent, const std::u16string& name,
+int64_t TKeyStore::addChild(int64_t parent, std::u16string_view name,
                             const std::u16string* keyClass, bool isVolatile) {
     TSqlStatement insert(
         statements_.get("INSERT INTO keys(parent, name, folded, class, volatile, written)"
@@ -162,7 +162,7 @@ void TKeyStore::touch(int64_t key) {
     update.bind(1, key).bind(2, fileTimeNow()).run();
 }
 
-LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names, int64_t& key) {
+LONG TKeyStore::openPath(int64_t from, const TKeyPath& names, int64_t& key) {
     if (!exists(from)) {
         return ERROR_KEY_DELETED;
     }
@@ -171,7 +171,7 @@ LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names,
         listings_.existing().set(from, true);
     }
     key = from;
-    for (const std::u16string& name : names) {
+    for (std::u16string_view name : names) {
         if (!findKnownChild(key, name, key)) {
             return ERROR_FILE_NOT_FOUND;
         }
@@ -179,9 +179,8 @@ LONG TKeyStore::openPath(int64_t from, const std::vector<std::u16string>& names,
     return ERROR_SUCCESS;
 }
 
-LONG TKeyStore::createPath(int64_t from, const std::vector<std::u16string>& names,
-                           const std::u16string& keyClass, bool makeVolatile, int64_t& key,
-                           DWORD& disposition) {
+LONG TKeyStore::createPath(int64_t from, const TKeyPath& names, const std::u16string& keyClass,
+                           bool makeVolatile, int64_t& key, DWORD& disposition) {
     if (!exists(from)) {
         return ERROR_KEY_DELETED;
     }

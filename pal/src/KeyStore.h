@@ -4,6 +4,7 @@
 
 #include "pal/inc/WinTypes.h"
 #include "pal/src/KeyListings.h"
+#include "pal/src/KeyName.h"
 #include "pal/src/SqlStatement.h"
 
 #include <cstdint>
@@ -37,12 +38,11 @@ public:
 
     bool exists(int64_t key);
     // ERROR_KEY_DELETED when `from` is gone, ERROR_FILE_NOT_FOUND when a name is missing.
-    LONG openPath(int64_t from, const std::vector<std::u16string>& names, int64_t& key);
+    LONG openPath(int64_t from, const TKeyPath& names, int64_t& key);
     // Creates the missing keys of the path; the last one gets the class. `disposition` tells
     // whether the last key was created or already there.
-    LONG createPath(int64_t from, const std::vector<std::u16string>& names,
-                    const std::u16string& keyClass, bool isVolatile, int64_t& key,
-                    DWORD& disposition);
+    LONG createPath(int64_t from, const TKeyPath& names, const std::u16string& keyClass,
+                    bool isVolatile, int64_t& key, DWORD& disposition);
     bool hasSubkeys(int64_t key);
     bool hasValues(int64_t key);
     // The subkey at `index` in the order of the upper-case names. Asking for the index next to
@@ -62,13 +62,13 @@ public:
     bool valueAt(int64_t key, DWORD index, TValueEntry& value);
 
 private:
-    bool findChild(int64_t parent, const std::u16string& name, int64_t& child);
+    bool findChild(int64_t parent, std::u16string_view name, int64_t& child);
     // Reads every value of the key into the listings, and finds the one of that folded name in
     // them; false when the key has too many values to keep.
     bool loadValues(int64_t key, const std::string& folded, const TValueEntry*& value);
     // findChild through what this state of the hive already answered.
-    bool findKnownChild(int64_t parent, const std::u16string& name, int64_t& child);
-    int64_t addChild(int64_t parent, const std::u16string& name, const std::u16string* keyClass,
+    bool findKnownChild(int64_t parent, std::u16string_view name, int64_t& child);
+    int64_t addChild(int64_t parent, std::u16string_view name, const std::u16string* keyClass,
                      bool isVolatile);
     bool isVolatile(int64_t key);
     void touch(int64_t key);

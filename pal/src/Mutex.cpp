@@ -124,7 +124,6 @@ void TOwnedMutexes::remove(const TMutexObject* mutex) {
     }
 }
 
-
 }  // namespace
 
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {

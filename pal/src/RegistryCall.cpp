@@ -11,22 +11,22 @@ LONG useHandle(HKEY key, REGSAM needed, TKeyHandle& handle) {
     return allows(handle, needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, std::vector<std::u16string>& names) {
+LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, TKeyPath& names) {
     if (!handles().find(key, parent)) {
         return ERROR_INVALID_HANDLE;
     }
     return splitKeyPath(subKey, names);
 }
 
-LONG onKey(const TKeyHandle& handle, bool write, const std::function<LONG(TKeyStore&)>& work) {
+LONG onKey(const TKeyHandle& handle, bool write, TFunctionRef<LONG(TKeyStore&)> work) {
     auto guarded = [&](TKeyStore& store) -> LONG {
         return store.exists(handle.key) ? work(store) : ERROR_KEY_DELETED;
     };
     return write ? hive().write(guarded) : hive().read(guarded);
 }
 
-LONG readKey(const TKeyHandle& handle, const std::function<LONG(const THiveImage&)>& fromImage,
-             const std::function<LONG(TKeyStore&)>& fromStore) {
+LONG readKey(const TKeyHandle& handle, TFunctionRef<LONG(const THiveImage&)> fromImage,
+             TFunctionRef<LONG(TKeyStore&)> fromStore) {
     LONG status = ERROR_SUCCESS;
     const bool known = hive().known([&](const TKnownHive& known) {
         if (known.image == nullptr) {

@@ -6,13 +6,14 @@
 
 #include "pal/inc/WinRegistry.h"
 #include "pal/src/Faults.h"
+#include "pal/src/FunctionRef.h"
 #include "pal/src/Hive.h"
 #include "pal/src/KeyHandles.h"
 #include "pal/src/KeyName.h"
 #include "pal/src/KeyStore.h"
 
-#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace OrvaneLib::Pal {
@@ -34,13 +35,13 @@ inline THive& hive() {
 LONG useHandle(HKEY key, REGSAM needed, TKeyHandle& handle);
 
 // Finds the handle of `key` and splits `subKey` below it into key names.
-LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, std::vector<std::u16string>& names);
+LONG usePath(HKEY key, LPCWSTR subKey, TKeyHandle& parent, TKeyPath& names);
 
 // Runs `work` in a transaction unless the handle's key has been deleted.
-LONG onKey(const TKeyHandle& handle, bool write, const std::function<LONG(TKeyStore&)>& work);
+LONG onKey(const TKeyHandle& handle, bool write, TFunctionRef<LONG(TKeyStore&)> work);
 // Reads from the image of the hive when this process holds one of its state, else as onKey.
-LONG readKey(const TKeyHandle& handle, const std::function<LONG(const THiveImage&)>& fromImage,
-             const std::function<LONG(TKeyStore&)>& fromStore);
+LONG readKey(const TKeyHandle& handle, TFunctionRef<LONG(const THiveImage&)> fromImage,
+             TFunctionRef<LONG(TKeyStore&)> fromStore);
 
 // Copies the text and its terminator; the caller checked that both fit.
 void copyText(const std::u16string& text, LPWSTR buffer);
@@ -48,7 +49,7 @@ void setFileTime(int64_t time, PFILETIME out);
 void setIf(LPDWORD out, DWORD value);
 
 // Too long to have been stored: no value of that name exists.
-inline bool storableValueName(const std::u16string& name) {
+inline bool storableValueName(std::u16string_view name) {
     return name.size() <= maxValueNameLength;
 }
 

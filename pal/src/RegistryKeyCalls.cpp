@@ -10,8 +10,7 @@ namespace {
 
 // Deletes the key that `names` lead to below `parent`, with its values and, when `withSubkeys`,
 // its subkeys; a key that still has subkeys otherwise stays. The root of the hive always stays.
-LONG removePath(const TKeyHandle& parent, const std::vector<std::u16string>& names,
-                bool withSubkeys) {
+LONG removePath(const TKeyHandle& parent, const TKeyPath& names, bool withSubkeys) {
     return hive().write([&](TKeyStore& store) -> LONG {
         int64_t target = 0;
         LONG found = store.openPath(parent.key, names, target);
@@ -33,7 +32,7 @@ LONG openKey(HKEY key, LPCWSTR subKey, REGSAM desired, PHKEY result) {
     }
     *result = nullptr;
     TKeyHandle parent;
-    std::vector<std::u16string> names;
+    TKeyPath names;
     if ((status = usePath(key, subKey, parent, names)) != ERROR_SUCCESS) {
         return status;
     }
@@ -78,7 +77,7 @@ LONG createKey(HKEY key, LPCWSTR subKey, LPWSTR keyClass, DWORD options, REGSAM 
         return ERROR_NOT_SUPPORTED;
     }
     TKeyHandle parent;
-    std::vector<std::u16string> names;
+    TKeyPath names;
     if ((status = usePath(key, subKey, parent, names)) != ERROR_SUCCESS) {
         return status;
     }
@@ -114,7 +113,7 @@ LONG deleteKey(HKEY key, LPCWSTR subKey) {
         return ERROR_INVALID_PARAMETER;
     }
     TKeyHandle parent;
-    std::vector<std::u16string> names;
+    TKeyPath names;
     if ((status = usePath(key, subKey, parent, names)) != ERROR_SUCCESS) {
         return status;
     }
@@ -138,7 +137,7 @@ LONG deleteTree(HKEY key, LPCWSTR subKey) {
             return ERROR_SUCCESS;
         });
     }
-    std::vector<std::u16string> names;
+    TKeyPath names;
     if ((status = usePath(key, subKey, parent, names)) != ERROR_SUCCESS) {
         return status;
     }

@@ -9,7 +9,30 @@ using namespace OrvaneLib::Pal;
 
 namespace {
 
-// As on Windows, data that does not fit leaves the buffer untouched and reports its size.
+// The answer of RegQueryValueExW to what the lookup `found`. As on Windows, data that does not fit
+// leaves the buffer untouched and reports its size.
+LONG answerQuery(LONG found, DWORD storedType, std::string_view stored, LPDWORD type, LPBYTE data,
+                 LPDWORD dataSize) {
+    if (found == ERROR_FILE_NOT_FOUND && data == nullptr) {
+        setIf(dataSize, 0);
+    }
+    if (found != ERROR_SUCCESS) {
+        return found;
+    }
+    const DWORD size = static_cast<DWORD>(stored.size());
+    setIf(type, storedType);
+    if (data != nullptr) {
+        if (*dataSize < size) {
+            *dataSize = size;
+            return ERROR_MORE_DATA;
+        }
+        memcpy(data, stored.data(), size);
+    }
+    setIf(dataSize, size);
+    return ERROR_SUCCESS;
+}
+
+// What the process knows of the hive answers in place: the data is copied while it is held.
 LONG queryValue(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
                 LPDWORD dataSize) {
     LONG status = ERROR_SUCCESS;
@@ -20,47 +43,34 @@ LONG queryValue(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPB
     if ((status = useHandle(key, KEY_QUERY_VALUE, handle)) != ERROR_SUCCESS) {
         return status;
     }
-    std::u16string name = textOf(valueName);
-    TValueEntry value;
-    const bool known = storableValueName(name) && hive().known([&](const TKnownHive& known) {
+    const std::u16string_view name = valueName == nullptr ? u"" : valueName;
+    const bool storable = storableValueName(name);
+    const bool known = storable && hive().known([&](const TKnownHive& known) {
         if (known.image != nullptr) {
-            status = known.image->findValue(handle.key, name, value);
+            TImageValueView value;
+            const LONG found = known.image->findValue(handle.key, name, value);
+            status = answerQuery(found, value.type, value.data, type, data, dataSize);
             return true;
         }
         const TValueEntry* entry = nullptr;
-        if (!known.listings->knownValue(handle.key, foldedName(name), entry)) {
+        if (!known.listings->knownValue(handle.key, foldedName(std::u16string(name)), entry)) {
             return false;
         }
-        status = entry == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
-        if (entry != nullptr) {
-            value = *entry;
-        }
+        status = entry == nullptr
+                     ? answerQuery(ERROR_FILE_NOT_FOUND, 0, {}, type, data, dataSize)
+                     : answerQuery(ERROR_SUCCESS, entry->type, entry->data, type, data, dataSize);
         return true;
     });
-    if (!known) {
-        status = onKey(handle, false, [&](TKeyStore& store) -> LONG {
-            return storableValueName(name) && store.findValue(handle.key, name, value)
-                       ? ERROR_SUCCESS
-                       : ERROR_FILE_NOT_FOUND;
-        });
-    }
-    if (status == ERROR_FILE_NOT_FOUND && data == nullptr) {
-        setIf(dataSize, 0);
-    }
-    if (status != ERROR_SUCCESS) {
+    if (known) {
         return status;
     }
-    DWORD size = static_cast<DWORD>(value.data.size());
-    setIf(type, value.type);
-    if (data != nullptr) {
-        if (*dataSize < size) {
-            *dataSize = size;
-            return ERROR_MORE_DATA;
-        }
-        memcpy(data, value.data.data(), size);
-    }
-    setIf(dataSize, size);
-    return ERROR_SUCCESS;
+    TValueEntry value;
+    const LONG found = onKey(handle, false, [&](TKeyStore& store) -> LONG {
+        return storable && store.findValue(handle.key, std::u16string(name), value)
+                   ? ERROR_SUCCESS
+                   : ERROR_FILE_NOT_FOUND;
+    });
+    return answerQuery(found, value.type, value.data, type, data, dataSize);
 }
 
 // Data is stored as given: a REG_SZ without its terminator stays without one.

@@ -38,7 +38,7 @@ public:
     TSqlStatement& bind(int index, const std::string& bytes) {
         return bind(index, bytes.data(), bytes.size());
     }
-    TSqlStatement& bind(int index, const std::u16string& text) {
+    TSqlStatement& bind(int index, std::u16string_view text) {
         return bind(index, text.data(), text.size() * sizeof(char16_t));
     }
 

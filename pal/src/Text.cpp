@@ -19,27 +19,38 @@ int convert(const In* in, const In* end, Out* output, int capacity, bool strict,
     const int limit = capacity == 0 ? INT_MAX : capacity;
     int length = 0;
     bool anyMalformed = false;
-    while (in < end) {
-        Out units[4];
-        int count = 1;
-        // ASCII is one unit in both forms: most text is names and paths.
-        if (*in < 0x80) {
-            units[0] = static_cast<Out>(*in++);
-        } else {
-            const TCodePoint point = read(in, end);
-            anyMalformed |= point.malformed;
-            count = write(point.value, units);
-        }
-        if (count > limit - length) {
+    // False when the units do not fit.
+    auto put = [&](auto first, auto last) {
+        if (last - first > limit - length) {
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
+            return false;
         }
         if (capacity != 0) {
-            for (int unit = 0; unit < count; ++unit) {
-                output[length + unit] = units[unit];
-            }
+            std::copy(first, last, output + length);
         }
-        length += count;
+        length += static_cast<int>(last - first);
+        return true;
+    };
+    while (in < end) {
+        // ASCII is one unit in both forms, and most text is names and paths: a run of it is
+        // copied as it stands.
+        const In* run = in;
+        while (run < end && *run < 0x80) {
+            ++run;
+        }
+        if (!put(in, run)) {
+            return 0;
+        }
+        in = run;
+        if (in == end) {
+            break;
+        }
+        Out units[4];
+        const TCodePoint point = read(in, end);
+        anyMalformed |= point.malformed;
+        if (!put(units, units + write(point.value, units))) {
+            return 0;
+        }
     }
     if (anyMalformed && strict) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);

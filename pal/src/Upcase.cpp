@@ -97,10 +97,7 @@ std::array<WCHAR, 0x10000> makeUpcaseTable() {
 
 }  // namespace
 
-WCHAR upcaseUnit(WCHAR unit) {
-    if (unit < 0x80) {
-        return unit >= u'a' && unit <= u'z' ? static_cast<WCHAR>(unit - 0x20) : unit;
-    }
+WCHAR upcaseBeyondAscii(WCHAR unit) {
     static const std::array<WCHAR, 0x10000> table = makeUpcaseTable();
     return table[unit];
 }
