@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <limits>
 #include <new>
 #include <thread>
 
@@ -324,8 +323,10 @@ bool THive::imageDue(const std::optional<TKnownState>& state) const {
     if (!state || (image_ != nullptr && imageState_ == *state)) {
         return false;
     }
-    const int64_t reads = countedState_ == state ? readsInState_ : 0;
-    return reads >= imageAfterReads_;
+    if (countedState_ != state) {
+        return imageAfterReads_ <= 0;
+    }
+    return !imageRefused_ && readsInState_ >= imageAfterReads_;
 }
 
 void THive::countRead(const TKnownState& state) {
@@ -334,6 +335,7 @@ void THive::countRead(const TKnownState& state) {
     } else {
         countedState_ = state;
         readsInState_ = 1;
+        imageRefused_ = false;
     }
 }
 
@@ -366,8 +368,7 @@ LONG THive::transact(bool write, TWork work) {
             countRead(*after);
             if (loadImage) {
                 // A hive too large for an image is not read again in this state.
-                readsInState_ =
-                    image == nullptr ? std::numeric_limits<int64_t>::min() : readsInState_;
+                imageRefused_ = image == nullptr;
                 image_ = std::move(image);
                 imageState_ = *after;
             }

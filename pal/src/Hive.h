@@ -96,6 +96,7 @@ private:
     TKnownState imageState_;
     std::optional<TKnownState> countedState_;
     int64_t readsInState_ = 0;
+    bool imageRefused_ = false;  // in the counted state
     const int64_t imageAfterReads_;
     pid_t owner_ = 0;
     bool inMemory_ = false;
