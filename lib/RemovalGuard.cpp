@@ -1,5 +1,6 @@
 #include "lib/RemovalGuard.h"
 
+#include "Common/General/PathText.h"
 #include "Common/General/ScrambledText.h"
 #include "Common/General/TArray.h"
 #include "lib/RegistryLayout.h"
@@ -177,10 +178,23 @@ bool TRemovalGuard::mayNotHold(const TProtectedFolder& other, bool ownUserData) 
     return other.guardsInside && !(ownUserData && other.holdsUserData);
 }
 
+// A folder whose parent is missing is missing too, and the folders of the other games' user data
+// all have the same parent, which seldom exists: it is asked for once, not for each game.
 const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
     if (!folder.identityRead) {
         folder.identityRead = true;
-        folder.found = readFolderIdentity(folder.canonical);
+        const TString parent = getDirectory(folder.canonical);
+        if (!parent.isEmpty() && parent.compare(missingParent, true) == 0) {
+            folder.found = TFolderIdentity{TLookup::missing, ERROR_PATH_NOT_FOUND, {}, TString()};
+        } else {
+            folder.found = readFolderIdentity(folder.canonical);
+            // A volume's root is left out: another share of a server may well exist.
+            if (folder.found.lookup == TLookup::missing &&
+                folder.found.error == ERROR_PATH_NOT_FOUND &&
+                getPathRoot(parent).getLength() < parent.getLength()) {
+                missingParent = parent;
+            }
+        }
     }
     return folder.found;
 }

@@ -59,6 +59,7 @@ private:
     const TString clientDirectory;
     std::vector<TProtectedFolder> protected_;
     bool othersRead = false;
+    TString missingParent;  // of the last folder found missing with its parent
 };
 
 // What the removal of one application deletes, in order, or why it must not happen.

@@ -86,12 +86,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD, LPSECURI
         return failOpen(notFoundError(mapped.posix, errno));
     }
     auto file = std::make_shared<TFileObject>(descriptor);
-    struct stat status;
-    if (fstat(descriptor, &status) != 0) {
-        return failOpen(win32ErrorFromErrno(errno));
-    }
-    if (S_ISDIR(status.st_mode) && (flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
-        return failOpen(ERROR_ACCESS_DENIED);
+    // Backup semantics open folders and files alike: only without them does the kind matter.
+    if ((flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0) {
+        struct stat status;
+        if (fstat(descriptor, &status) != 0) {
+            return failOpen(win32ErrorFromErrno(errno));
+        }
+        if (S_ISDIR(status.st_mode)) {
+            return failOpen(ERROR_ACCESS_DENIED);
+        }
     }
     HANDLE handle = insertHandle(std::move(file));
     SetLastError(ERROR_SUCCESS);

@@ -6,11 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <map>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -32,16 +33,12 @@ std::string withBackslashes(std::string text) {
     return text;
 }
 
-// The folder a drive letter stands for, without a trailing "/" (except "/" itself).
-bool driveFolder(char drive, std::string& folder) {
-    const std::string name = std::string("ORVANE_PAL_DRIVE_") + drive;
-    const char* value = getenv(name.c_str());
-    if (value == nullptr) {
-        if (drive != 'Z') {
-            return false;
-        }
-        value = "/";
-    }
+constexpr char drivePrefix[] = "ORVANE_PAL_DRIVE_";
+constexpr size_t drivePrefixLength = sizeof(drivePrefix) - 1;
+
+// The folder a drive's variable names, without a trailing "/" (except "/" itself); false for a
+// text that names no absolute folder.
+bool folderOfValue(const char* value, std::string& folder) {
     folder = value;
     if (folder.empty() || folder[0] != '/') {
         return false;
@@ -52,17 +49,40 @@ bool driveFolder(char drive, std::string& folder) {
     return true;
 }
 
+// The folder a drive letter stands for. Z: is the root unless its variable says otherwise.
+bool driveFolder(char drive, std::string& folder) {
+    const char* value = getenv((drivePrefix + std::string(1, drive)).c_str());
+    return folderOfValue(value != nullptr ? value : drive == 'Z' ? "/" : "", folder);
+}
+
 std::string canonicalFolder(const std::string& folder) {
     std::unique_ptr<char, decltype(&free)> resolved(realpath(folder.c_str(), nullptr), &free);
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-// The canonical folder of a drive, resolved once for each folder its variable names: as a drive
-// letter keeps what it was mapped to, links on the way to its folder count as they were then.
-bool canonicalDriveFolder(char drive, std::string& canonical) {
-    std::string folder;
-    if (!driveFolder(drive, folder)) {
-        return false;
+struct TDriveFolder {
+    char drive;
+    std::string canonical;
+};
+
+// The canonical folder of every drive that has one, from one pass over the environment. Each is
+// resolved once for each folder its variable names: as a drive letter keeps what it was mapped
+// to, links on the way to its folder count as they were then.
+std::vector<TDriveFolder> canonicalDriveFolders() {
+    std::array<const char*, 26> values{};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const char* text = *entry;
+        if (strncmp(text, drivePrefix, drivePrefixLength) != 0) {
+            continue;
+        }
+        const char letter = text[drivePrefixLength];
+        if (letter >= 'A' && letter <= 'Z' && text[drivePrefixLength + 1] == '=' &&
+            values[letter - 'A'] == nullptr) {
+            values[letter - 'A'] = text + drivePrefixLength + 2;  // the first, as getenv finds
+        }
+    }
+    if (values['Z' - 'A'] == nullptr) {
+        values['Z' - 'A'] = "/";
     }
     struct TResolved {
         std::string folder;
@@ -70,14 +90,23 @@ bool canonicalDriveFolder(char drive, std::string& canonical) {
     };
     static std::mutex mutex;
     // Never destroyed: paths may still be mapped by other static destructors.
-    static auto* resolved = new std::map<char, TResolved>();
+    static auto* resolved = new std::array<TResolved, 26>();
+    std::vector<TDriveFolder> drives;
+    std::string folder;
     std::lock_guard<std::mutex> lock(mutex);
-    TResolved& known = (*resolved)[drive];
-    if (known.folder != folder || known.canonical.empty()) {
-        known = {folder, canonicalFolder(folder)};
+    for (size_t index = 0; index < values.size(); ++index) {
+        if (values[index] == nullptr || !folderOfValue(values[index], folder)) {
+            continue;
+        }
+        TResolved& known = (*resolved)[index];
+        if (known.folder != folder || known.canonical.empty()) {
+            known = {folder, canonicalFolder(folder)};
+        }
+        if (!known.canonical.empty()) {
+            drives.push_back({static_cast<char>('A' + index), known.canonical});
+        }
     }
-    canonical = known.canonical;
-    return !canonical.empty();
+    return drives;
 }
 
 bool posixCurrentDirectory(std::string& directory, DWORD& error) {
@@ -220,16 +249,12 @@ std::u16string windowsCurrentDirectory(DWORD& error) {
 bool windowsFormOf(const std::string& posixPath, std::string& windowsPath) {
     char bestDrive = 0;
     size_t bestLength = 0;
-    for (char drive = 'A'; drive <= 'Z'; ++drive) {
-        std::string canonical;
-        if (!canonicalDriveFolder(drive, canonical)) {
-            continue;
-        }
-        const size_t length = canonical == "/" ? 0 : canonical.size();
-        const bool inside = posixPath.compare(0, length, canonical, 0, length) == 0 &&
+    for (const TDriveFolder& folder : canonicalDriveFolders()) {
+        const size_t length = folder.canonical == "/" ? 0 : folder.canonical.size();
+        const bool inside = posixPath.compare(0, length, folder.canonical, 0, length) == 0 &&
                             (posixPath.size() == length || posixPath[length] == '/');
         if (inside && (bestDrive == 0 || length > bestLength)) {
-            bestDrive = drive;
+            bestDrive = folder.drive;
             bestLength = length;
         }
     }
@@ -250,9 +275,8 @@ bool isDriveRoot(const std::string& posixPath) {
     if (canonical == "/") {
         return true;
     }
-    for (char drive = 'A'; drive <= 'Z'; ++drive) {
-        std::string folder;
-        if (!canonical.empty() && canonicalDriveFolder(drive, folder) && folder == canonical) {
+    for (const TDriveFolder& folder : canonicalDriveFolders()) {
+        if (!canonical.empty() && folder.canonical == canonical) {
             return true;
         }
     }

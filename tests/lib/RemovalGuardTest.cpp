@@ -59,6 +59,10 @@ protected:
             on("{C}\\Games\\Other").c_str(), on("{C}\\Games\\Other").c_str(), "B", "1", "i"));
         std::unique_ptr<OrvaneLib::ulIPackage> package(application("B")->createPackage("pack"));
         ASSERT_TRUE(package->registerPackage(on("{C}\\DLC\\OtherPack").c_str(), "1"));
+        // Read before B: its missing folders must hide none of B's.
+        ASSERT_TRUE(application("Aa")->registerApplication(on("{C}\\Games\\Gone\\Aa").c_str(),
+                                                           on("{C}\\Games\\Gone\\Aa").c_str(), "Aa",
+                                                           "1", "i"));
         ASSERT_TRUE(application("A")->registerApplication(
             on("{C}\\Games\\A").c_str(), on("{C}\\Games\\A").c_str(), "A", "1", "i"));
     }
