@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace OrvaneLib::Pal {
@@ -135,40 +136,37 @@ bool currentDirectoryText(std::string& windowsPath, DWORD& error) {
 }
 
 // A component as Windows opens it: trailing dots and spaces are not part of the name.
-std::string withoutTrailingDotsAndSpaces(std::string component) {
+std::string_view withoutTrailingDotsAndSpaces(std::string_view component) {
     while (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
-        component.pop_back();
+        component.remove_suffix(1);
     }
     return component;
 }
 
 // `base` (a POSIX folder) followed by the components of `tail`, "." and ".." resolved.
 // Without `verbatim` (the "\\?\" prefix) each component loses its trailing dots and spaces first.
-std::string joinResolved(const std::string& base, const std::string& tail, bool verbatim) {
-    std::vector<std::string> components;
-    size_t start = 0;
-    while (start <= tail.size()) {
+std::string joinResolved(const std::string& base, std::string_view tail, bool verbatim) {
+    std::string result = base == "/" ? std::string() : base;
+    const size_t baseLength = result.size();
+    for (size_t start = 0; start <= tail.size();) {
         size_t end = start;
         while (end < tail.size() && !isSeparator(tail[end])) {
             ++end;
         }
-        std::string component = tail.substr(start, end - start);
+        std::string_view component = tail.substr(start, end - start);
         if (!verbatim && component != "..") {
             component = withoutTrailingDotsAndSpaces(component);
         }
         if (component == "..") {
-            if (!components.empty()) {
-                components.pop_back();
+            // Back over the last component joined: ".." never leaves the base.
+            if (result.size() > baseLength) {
+                result.erase(result.rfind('/'));
             }
         } else if (!component.empty() && component != ".") {
-            components.push_back(component);
+            result += '/';
+            result += component;
         }
         start = end + 1;
-    }
-    std::string result = base == "/" ? std::string() : base;
-    for (const std::string& component : components) {
-        result += '/';
-        result += component;
     }
     return result.empty() ? std::string("/") : result;
 }
