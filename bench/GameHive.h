@@ -47,6 +47,8 @@ public:
         }
     }
     int games() const { return games_; }
+    // The folder on C: of the Windows path "C:\\<relative>".
+    std::filesystem::path onDrive(const std::string& relative) const { return drive_ / relative; }
 
 private:
     void record(int number) {

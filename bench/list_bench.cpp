@@ -1,7 +1,7 @@
-// orvane list, list --json and show (of a recorded and of an unknown id) run in-process over
-// 10, 100, 1,000 and 10,000 recorded games on one hive file, which grows between the sizes. The
-// goals at 10,000 games: list under 300 ms, show under 20 ms, and list growing at most 12x from
-// 1,000 games.
+// orvane list, list --json, show (of a recorded and of an unknown id) and uninstall of a one-file
+// game run in-process over 10, 100, 1,000 and 10,000 recorded games on one hive file, which grows
+// between the sizes. The goals at 10,000 games: list and uninstall under 300 ms, show under 20 ms,
+// and list growing at most 12x from 1,000 games.
 #include "bench/GameHive.h"
 #include "tools/orvane/Commands.h"
 
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -59,6 +60,26 @@ void runCommand(benchmark::State& state, int games, const std::function<int()>& 
     state.counters["status"] = status;
 }
 
+// Each round records a game with one file and then removes it; only the removal is timed. The
+// guard reads every other game's folders, so this grows with the games recorded.
+void uninstallOneFileGame(benchmark::State& state, int games) {
+    using namespace OrvaneHost;
+    hive->growTo(games);
+    const std::string id = "onefile";
+    int status = 0;
+    TQuietOutput quiet;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::create_directories(hive->onDrive("Games/" + id));
+        fclose(fopen(hive->onDrive("Games/" + id + "/game.exe").c_str(), "w"));
+        status = registerGame({id, "C:\\Games\\" + id + "\\game.exe", "C:\\Games\\" + id, id, "1",
+                               "C:\\Games\\" + id + "\\game.exe"});
+        state.ResumeTiming();
+        status |= uninstallGame(id);
+    }
+    state.counters["status"] = status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +102,10 @@ int main(int argc, char** argv) {
                                          })
                 ->Unit(benchmark::kMillisecond);
         }
+        benchmark::RegisterBenchmark(
+            ("uninstallOneFile/" + std::to_string(count)).c_str(),
+            [count](benchmark::State& state) { uninstallOneFileGame(state, count); })
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -58,26 +58,25 @@ constexpr TSystemFolder kSystemFolders[] = {
 };
 
 // The closest relation found between a folder to delete and the protected ones: being one of them
-// says most, then holding one, then lying inside one.
+// says most, then holding one, then lying inside one. Only a closer relation is put into words,
+// by `describe`, which returns a TString.
 class TRelation {
 public:
-    void note(bool is, bool holds, bool inside, const TString& description, const TString& detail) {
-        if (is && rank_ < 3) {
-            set(3, ORVANE_TEXT("it is "), description, detail);
-        } else if (holds && rank_ < 2) {
-            set(2, ORVANE_TEXT("it holds "), description, detail);
-        } else if (inside && rank_ < 1) {
-            set(1, ORVANE_TEXT("it lies inside "), description, detail);
+    template <class Describe>
+    void note(bool is, bool holds, bool inside, Describe describe) {
+        const int rank = is ? 3 : holds ? 2 : inside ? 1 : 0;
+        if (rank <= rank_) {
+            return;
         }
+        rank_ = rank;
+        const TString verb = rank == 3   ? ORVANE_TEXT("it is ")
+                             : rank == 2 ? ORVANE_TEXT("it holds ")
+                                         : ORVANE_TEXT("it lies inside ");
+        reason_ = verb + describe();
     }
     const TString& reason() const { return reason_; }
 
 private:
-    void set(int rank, const TString& verb, const TString& description, const TString& detail) {
-        rank_ = rank;
-        reason_ = verb + description + detail;
-    }
-
     int rank_ = 0;
     TString reason_;
 };
@@ -132,7 +131,7 @@ TString TRemovalGuard::textReason(const TString& canonical, bool ownUserData) {
         const bool holds = isSameOrInside(other.canonical, canonical);
         const bool inside = isSameOrInside(canonical, other.canonical);
         relation.note(holds && inside, holds, inside && mayNotHold(other, ownUserData),
-                      other.description, TString());
+                      [&] { return describe(other); });
     }
     return relation.reason();
 }
@@ -160,14 +159,15 @@ TString TRemovalGuard::identityReason(const TString& canonical, bool ownUserData
             continue;
         }
         if (found.lookup == TLookup::failed) {
-            return ORVANE_TEXT("whether it holds ") + other.description +
+            return ORVANE_TEXT("whether it holds ") + describe(other) +
                    ORVANE_TEXT(" can not be told") + systemError(found.error);
         }
         const bool inside =
             std::find(ancestors.begin(), ancestors.end(), found.identity) != ancestors.end();
-        relation.note(
-            found.identity == target.identity, isSameOrInside(found.finalPath, target.finalPath),
-            inside && mayNotHold(other, ownUserData), other.description, quoted(found.finalPath));
+        relation.note(found.identity == target.identity,
+                      isSameOrInside(found.finalPath, target.finalPath),
+                      inside && mayNotHold(other, ownUserData),
+                      [&]() -> TString { return describe(other) + quoted(found.finalPath); });
     }
     return relation.reason();
 }
@@ -201,15 +201,43 @@ const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
 
 void TRemovalGuard::add(const TString& path, TString description, bool guardsInside,
                         bool holdsUserData) {
-    if (!isAbsolutePath(path)) {
-        return;  // names no folder of its own: a relative text means whatever the caller's is
-    }
     TProtectedFolder folder;
-    folder.canonical = canonicalFolder(path);
     folder.description = std::move(description);
     folder.guardsInside = guardsInside;
     folder.holdsUserData = holdsUserData;
+    add(path, std::move(folder));
+}
+
+void TRemovalGuard::addOther(const TString& path, TOtherFolder kind, uint32_t game) {
+    TProtectedFolder folder;
+    folder.other = kind;
+    folder.game = game;
+    folder.guardsInside = true;
+    add(path, std::move(folder));
+}
+
+void TRemovalGuard::add(const TString& path, TProtectedFolder folder) {
+    if (!isAbsolutePath(path)) {
+        return;  // names no folder of its own: a relative text means whatever the caller's is
+    }
+    folder.canonical = canonicalFolder(path);
     protected_.push_back(std::move(folder));
+}
+
+TString TRemovalGuard::describe(const TProtectedFolder& folder) const {
+    const TString name =
+        folder.other == TOtherFolder::none ? TString() : quoted(otherGames[folder.game]);
+    switch (folder.other) {
+        case TOtherFolder::none:
+            return folder.description;
+        case TOtherFolder::folder:
+            return ORVANE_TEXT("another game's folder") + name;
+        case TOtherFolder::userData:
+            return ORVANE_TEXT("another game's user data") + name;
+        case TOtherFolder::package:
+            break;
+    }
+    return ORVANE_TEXT("a package folder of another game") + name;
 }
 
 std::vector<TRemovalGuard::TProtectedFolder>& TRemovalGuard::folders() {
@@ -222,27 +250,28 @@ std::vector<TRemovalGuard::TProtectedFolder>& TRemovalGuard::folders() {
 
 void TRemovalGuard::addOtherGames() {
     TArray<TString> games = getRegistrySubkeys(kApplicationsKey);
+    otherGames.reserve(games.getCount());
+    protected_.reserve(protected_.size() + 3 * games.getCount());
     for (uint32_t i = 0; i < games.getCount(); ++i) {
         const TString& other = games.get(i);
         if (other.compare(applicationId, false) == 0) {
             continue;
         }
+        const uint32_t game = static_cast<uint32_t>(otherGames.size());
+        otherGames.push_back(other);
         const TString key = applicationKey(other);
-        const TString name = quoted(other);
-        add(readRegistryValue(key, kPathValue, REG_SZ), ORVANE_TEXT("another game's folder") + name,
-            true);
-        add(readRegistryValue(key, kInstallPathValue, REG_SZ),
-            ORVANE_TEXT("another game's folder") + name, true);
-        add(clientDirectory + TString("/content/userdata/") + other,
-            ORVANE_TEXT("another game's user data") + name, true);
+        addOther(readRegistryValue(key, kPathValue, REG_SZ), TOtherFolder::folder, game);
+        addOther(readRegistryValue(key, kInstallPathValue, REG_SZ), TOtherFolder::folder, game);
+        addOther(clientDirectory + TString("/content/userdata/") + other, TOtherFolder::userData,
+                 game);
         // Most games have no packages: a missing key is no news here.
         std::vector<TString> packages;
         forEachRegistrySubkey(
             packagesKey(other).c_str(),
             [&packages](HKEY, const TString& package) { packages.push_back(package); }, KEY_READ);
         for (const TString& package : packages) {
-            add(readRegistryValue(packageKey(other, package), kPathValue, REG_SZ),
-                ORVANE_TEXT("a package folder of another game") + name, true);
+            addOther(readRegistryValue(packageKey(other, package), kPathValue, REG_SZ),
+                     TOtherFolder::package, game);
         }
     }
 }

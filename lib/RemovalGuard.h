@@ -35,9 +35,13 @@ public:
     TString whyProtected(const TString& folder, bool ownUserData = false);
 
 private:
+    // Which folder of another game one is: its description is put into words only when needed.
+    enum class TOtherFolder { none, folder, userData, package };
     struct TProtectedFolder {
         TString canonical;
-        TString description;         // "the client's directory", "another game's folder (\"B\")"
+        TString description;  // "the client's directory", when not another game's
+        TOtherFolder other = TOtherFolder::none;
+        uint32_t game = 0;           // another game's: its place in otherGames
         bool guardsInside = false;   // nothing inside it may be deleted either
         bool holdsUserData = false;  // the client's directory, or the folder of all user data
         bool identityRead = false;
@@ -50,6 +54,10 @@ private:
     const TFolderIdentity& identityOf(TProtectedFolder& folder);
     void add(const TString& path, TString description, bool guardsInside,
              bool holdsUserData = false);
+    void addOther(const TString& path, TOtherFolder kind, uint32_t game);
+    void add(const TString& path, TProtectedFolder folder);
+    // "another game's folder (\"B\")" and the like.
+    TString describe(const TProtectedFolder& folder) const;
     // Every other recorded game's folders, read once, on first need.
     std::vector<TProtectedFolder>& folders();
     void addOtherGames();
@@ -58,6 +66,7 @@ private:
     const TString applicationId;
     const TString clientDirectory;
     std::vector<TProtectedFolder> protected_;
+    std::vector<TString> otherGames;
     bool othersRead = false;
     TString missingParent;  // of the last folder found missing with its parent
 };

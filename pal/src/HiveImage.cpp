@@ -40,12 +40,14 @@ std::unique_ptr<THiveImage> THiveImage::load(TStatementCache& statements) {
     if (!count.step() || count.integer(0) + count.integer(1) > mostRows) {
         return nullptr;
     }
+    const size_t keys = static_cast<size_t>(count.integer(0));
+    const size_t values = static_cast<size_t>(count.integer(1));
     std::unique_ptr<THiveImage> image(new THiveImage());
-    image->keys_.reserve(static_cast<size_t>(count.integer(0)));
-    image->values_.reserve(static_cast<size_t>(count.integer(1)));
     // Every byte kept is a byte of the file: the pool never grows past the file's size.
-    image->pool_.reserve(std::min(static_cast<size_t>(count.integer(2)), mostBytes));
-    if (!image->readKeys(statements)) {
+    if (!image->keys_.reserve(keys) || !image->ids_.reserve(keys) || !image->byId_.reserve(keys) ||
+        !image->values_.reserve(values) || !image->valueOrder_.reserve(values) ||
+        !image->pool_.reserve(std::min(static_cast<size_t>(count.integer(2)), mostBytes)) ||
+        !image->readKeys(statements)) {
         return nullptr;
     }
     image->linkKeys();
@@ -54,17 +56,12 @@ std::unique_ptr<THiveImage> THiveImage::load(TStatementCache& statements) {
     }
     image->groupValues();
     image->findLongest();
-    image->hashNames();
-    return image;
+    return image->hashNames() ? std::move(image) : nullptr;
 }
 
 bool THiveImage::keep(std::string_view bytes, TSpan& span) {
-    if (pool_.size() + bytes.size() > mostBytes) {
-        return false;
-    }
     span = {static_cast<uint32_t>(pool_.size()), static_cast<uint32_t>(bytes.size())};
-    pool_.append(bytes);
-    return true;
+    return pool_.append(bytes.data(), bytes.size());
 }
 
 bool THiveImage::readKeys(TStatementCache& statements) {
@@ -76,6 +73,9 @@ bool THiveImage::readKeys(TStatementCache& statements) {
         TImageKey key{query.integer(0), query.integer(1), query.integer(2), {}, {}, {}, {}, {}};
         if (!keep(query.view(3), key.name) || !keep(query.view(4), key.keyClass)) {
             return false;
+        }
+        if (keys_.size() == keys_.capacity()) {
+            return false;  // the count said otherwise
         }
         keys_.push_back(key);
     }
@@ -121,6 +121,9 @@ bool THiveImage::readValues(TStatementCache& statements) {
         if (!keep(query.view(2), value.name) || !keep(query.view(3), value.data)) {
             return false;
         }
+        if (values_.size() == values_.capacity()) {
+            return false;
+        }
         values_.push_back(value);
     }
     return true;
@@ -156,7 +159,7 @@ void THiveImage::findLongest() {
     }
 }
 
-void THiveImage::hashNames() {
+bool THiveImage::hashNames() {
     size_t hashed = keys_.size();
     for (const TImageValue& value : values_) {
         hashed += keys_[value.owner].values.count > shortRun ? 1 : 0;
@@ -165,7 +168,10 @@ void THiveImage::hashNames() {
     while (size < 2 * hashed) {
         size *= 2;
     }
-    slots_.assign(size, 0);
+    if (!slots_.reserve(size)) {
+        return false;
+    }
+    slots_.resize(size);
     // The hive holds no two names of one owner that fold alike: a new name takes the first free
     // slot.
     auto insert = [this](bool value, int64_t owner, TSpan name, uint32_t entry) {
@@ -186,6 +192,7 @@ void THiveImage::hashNames() {
             insert(true, values_[index].owner, values_[index].name, (index + 1) | valueSlot);
         }
     }
+    return true;
 }
 
 size_t THiveImage::slotOf(bool value, int64_t owner, std::u16string_view name) const {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "pal/inc/WinTypes.h"
+#include "pal/src/ImageBlock.h"
 #include "pal/src/KeyListings.h"
 #include "pal/src/KeyName.h"
 #include "pal/src/KeyStore.h"
@@ -84,7 +85,8 @@ private:
     // Each key's run of its values, in the order read.
     void groupValues();
     void findLongest();
-    void hashNames();
+    // False when the table can not be had.
+    bool hashNames();
     bool keep(std::string_view bytes, TSpan& span);
 
     const TImageKey* find(int64_t id) const;
@@ -99,14 +101,14 @@ private:
     std::u16string text(TSpan span) const;
     TSubkeyEntry entryOf(const TImageKey& key) const;
 
-    std::vector<TImageKey> keys_;
-    std::vector<int64_t> ids_;    // every key's id, in order
-    std::vector<uint32_t> byId_;  // indexes of keys_, in the order of ids_
-    std::vector<TImageValue> values_;
-    std::vector<uint32_t> valueOrder_;  // indexes of values_, grouped by key
+    TImageBlock<TImageKey> keys_;
+    TImageBlock<int64_t> ids_;    // every key's id, in order
+    TImageBlock<uint32_t> byId_;  // indexes of keys_, in the order of ids_
+    TImageBlock<TImageValue> values_;
+    TImageBlock<uint32_t> valueOrder_;  // indexes of values_, grouped by key
     // Open addressing: 0 is empty, else a key's index + 1, or a value's with the top bit set.
-    std::vector<uint32_t> slots_;
-    std::string pool_;
+    TImageBlock<uint32_t> slots_;
+    TImageBlock<char> pool_;
 };
 
 }  // namespace OrvaneLib::Pal

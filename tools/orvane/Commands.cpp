@@ -184,8 +184,10 @@ int registerGame(const TRegistration& r) {
 }
 
 int listGames(bool json) {
+    const std::vector<std::string> ids = recordedGameIds();
     std::vector<TGameRecord> games;
-    for (const std::string& id : recordedGameIds()) {
+    games.reserve(ids.size());
+    for (const std::string& id : ids) {
         games.push_back(readGame(id));
     }
     return print(json ? gamesJson(games) + "\n" : gamesTable(games));
