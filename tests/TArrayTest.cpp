@@ -13,23 +13,6 @@
 namespace OrvaneLib {
 namespace {
 
-// Arrays of strings that hold numbers, as made from and read back to those numbers.
-TArray<TString> arrayOf(std::vector<int> ids) {
-    TArray<TString> array;
-    for (int id : ids) {
-        array.add(TString(id));
-    }
-    return array;
-}
-
-std::vector<int> ids(const TArray<TString>& array) {
-    std::vector<int> out;
-    for (uint32_t i = 0; i < array.getCount(); ++i) {
-        out.push_back(array.get(i).toInt());
-    }
-    return out;
-}
-
 // An element that counts its constructions and destructions; it refers to nothing of its own, so
 // it may move bitwise as the arrays move their elements.
 struct TCounted {
@@ -70,29 +53,31 @@ struct TElements<TCounted> {
     static int id(const TCounted& element) { return element.id; }
 };
 
+// Arrays of elements that stand for numbers, as made from and read back to those numbers.
+template <typename T = TString>
+TArray<T> arrayOf(const std::vector<int>& numbers) {
+    TArray<T> array;
+    for (int number : numbers) {
+        array.add(TElements<T>::make(number));
+    }
+    return array;
+}
+
+template <typename T>
+std::vector<int> ids(const TArray<T>& array) {
+    std::vector<int> out;
+    for (uint32_t i = 0; i < array.getCount(); ++i) {
+        out.push_back(TElements<T>::id(array.get(i)));
+    }
+    return out;
+}
+
 template <typename T>
 class TArrayOf : public ::testing::Test {
 protected:
-    using E = TElements<T>;
-
     void SetUp() override { TCounted::constructed = TCounted::copied = TCounted::destroyed = 0; }
     void TearDown() override {
         EXPECT_EQ(TCounted::live(), 0) << "an element lived on or died twice";
-    }
-
-    static TArray<T> of(const std::vector<int>& numbers) {
-        TArray<T> array;
-        for (int number : numbers) {
-            array.add(E::make(number));
-        }
-        return array;
-    }
-    static std::vector<int> numbers(const TArray<T>& array) {
-        std::vector<int> out;
-        for (uint32_t i = 0; i < array.getCount(); ++i) {
-            out.push_back(E::id(array.get(i)));
-        }
-        return out;
     }
 };
 
@@ -118,21 +103,21 @@ TYPED_TEST(TArrayOf, AddGrowsByHalfAndBulkAppendsExactly) {
     EXPECT_EQ(bulk.addAll(TArray<TypeParam>()), 2u);
     EXPECT_EQ(bulk.addAll(bulk), 2u);
     EXPECT_EQ(bulk.capacity(), 4u);
-    EXPECT_EQ(this->numbers(bulk), (std::vector<int>{0, 1, 0, 1}));
+    EXPECT_EQ(ids(bulk), (std::vector<int>{0, 1, 0, 1}));
 }
 
 TYPED_TEST(TArrayOf, RemovalSwapsInTheLastAndShrinksWhenSparse) {
-    TArray<TypeParam> array = this->of({1, 2, 3});
+    TArray<TypeParam> array = arrayOf<TypeParam>({1, 2, 3});
     array.removeAt(0, false);
-    EXPECT_EQ(this->numbers(array), (std::vector<int>{3, 2}));
-    array = this->of({2, 1, 2, 2});
+    EXPECT_EQ(ids(array), (std::vector<int>{3, 2}));
+    array = arrayOf<TypeParam>({2, 1, 2, 2});
     array.removeAll(TElements<TypeParam>::make(2), false);
-    EXPECT_EQ(this->numbers(array), (std::vector<int>{1}));
+    EXPECT_EQ(ids(array), (std::vector<int>{1}));
     EXPECT_EQ(array.indexOf(TElements<TypeParam>::make(5)), array.getCount());
     EXPECT_TRUE(array.contains(TElements<TypeParam>::make(1)));
 
     std::vector<int> thirty(30, 7);
-    TArray<TypeParam> shrinking = this->of(thirty);
+    TArray<TypeParam> shrinking = arrayOf<TypeParam>(thirty);
     std::vector<uint32_t> capacities{30};
     while (shrinking.getCount() > 0) {
         shrinking.removeAt(0, true);
@@ -142,15 +127,15 @@ TYPED_TEST(TArrayOf, RemovalSwapsInTheLastAndShrinksWhenSparse) {
         }
     }
     EXPECT_EQ(capacities, (std::vector<uint32_t>{30, 20, 14}));
-    TArray<TypeParam> emptied = this->of(thirty);
+    TArray<TypeParam> emptied = arrayOf<TypeParam>(thirty);
     emptied.removeAll(TElements<TypeParam>::make(7), false);  // each removal shrinks regardless
     EXPECT_EQ(emptied.capacity(), 14u);
 }
 
 TYPED_TEST(TArrayOf, TruncationAndClearDestroyExactlyTheDroppedElements) {
-    TArray<TypeParam> array = this->of({1, 2, 3, 4, 5});
+    TArray<TypeParam> array = arrayOf<TypeParam>({1, 2, 3, 4, 5});
     array.setCapacity(2);
-    EXPECT_EQ(this->numbers(array), (std::vector<int>{1, 2}));
+    EXPECT_EQ(ids(array), (std::vector<int>{1, 2}));
     EXPECT_EQ(array.capacity(), 2u);
     array.clear(false);
     EXPECT_EQ(array.getCount(), 0u);
@@ -165,13 +150,13 @@ TYPED_TEST(TArrayOf, ForEachCopyAndMove) {
     using TAction = typename TArray<TypeParam>::TAction;
     TArray<TypeParam> source;
     source.forEach(TAction());  // nothing to call it on
-    source = this->of({1, 2, 3});
+    source = arrayOf<TypeParam>({1, 2, 3});
     EXPECT_THROW(source.forEach(TAction()), std::bad_function_call);
     TArray<TypeParam> copy(source);
     copy.forEach(
         [](TypeParam& e) { e = TElements<TypeParam>::make(TElements<TypeParam>::id(e) + 1); });
-    EXPECT_EQ(this->numbers(copy), (std::vector<int>{2, 3, 4}));
-    EXPECT_EQ(this->numbers(source), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(ids(copy), (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(ids(source), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(copy.capacity(), 3u);
 
     const TypeParam* block = source.getData();

@@ -103,12 +103,13 @@ protected:
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(root_ / "out"),
                 readFile(root_ / "err")};
     }
-    // Runs each command of (arguments, exit status, a pattern that stdout must contain).
+    // Runs each command of (arguments, exit status, a pattern that stdout must contain), with the
+    // environment settings given.
     template <typename TSteps>
-    void runSteps(const TSteps& steps) {
+    void runSteps(const TSteps& steps, const std::string& settings = "") {
         for (const auto& [words, status, out] : steps) {
             SCOPED_TRACE(words);
-            TRun result = run(words);
+            TRun result = run(words, settings);
             EXPECT_EQ(result.status, status) << result.err;
             EXPECT_TRUE(std::regex_search(result.out, std::regex(out))) << result.out;
         }

@@ -146,7 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
         TBadFile{
             "[-HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall]\r\n", 4,
             "not one of"},
-        TBadFile{"[-HKEY_CURRENT_USER\\Software]\r\n", 4, "not one of"},
         TBadFile{"\"A\"=\"b\"\r\n[-HKEY_CURRENT_USER\\Software\\Orvane\\Client\\X]\r\n\"B\"=-\r\n",
                  6, "deleted key"}));
 

@@ -231,18 +231,15 @@ TEST_F(Repair, AnExportImportedIntoAnEmptyHiveExportsTheSameBytes) {
     EXPECT_EQ(must("import all.reg"), "0 changes imported\n");
 }
 
-// Each file is refused with the line of its fault, and nothing of it is written.
+// Each file is refused with the line of its fault, and nothing of it is written, not even the
+// valid key before the fault (the faults themselves are RegImportTest's).
 TEST_F(Repair, ABadFileIsRefusedWithItsLineAndWritesNothing) {
     installHealthyGames();
     const std::string before = must("export");
     const std::string valid = kApplications + "A]\r\n\"Version\"=\"9\"\r\n";
     const std::pair<std::string, int> files[] = {
         {"REGEDIT5\r\n" + valid, 1},
-        {kHeader + valid + "\"Path\"=qword:01\r\n", 5},
-        {kHeader + valid + "[HKEY_LOCAL_MACHINE\\Software\\Orvane\\Client]\r\n", 5},
         {kHeader + valid + "[HKEY_CURRENT_USER\\Software\\Other]\r\n", 5},
-        {kHeader + valid + kUninstall.substr(0, kUninstall.size() - 11) + "Other]\r\n", 5},
-        {kHeader + valid + "\"Path\"=hex:01,\\\r\n  0g\r\n", 5},
         {kHeader + valid + "\"Path\"=\"unclosed\r\n", 5},
     };
     for (const auto& [text, line] : files) {

@@ -221,7 +221,6 @@ INSTANTIATE_TEST_SUITE_P(
         TRow{"{C}\\Games", "holds another game's folder"},
         // The same folder of another game, spelled otherwise.
         TRow{"{C}\\Games\\Other.", "is another game's folder"},
-        TRow{"{C}\\Games\\Other ", "is another game's folder"},
         TRow{"{C}\\Games\\Other. .\\", "is another game's folder"},
         TRow{"{C}/Games//Other/", "is another game's folder"},
         TRow{"{C}\\GAMES\\other", "is another game's folder"},

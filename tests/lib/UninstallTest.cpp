@@ -153,14 +153,13 @@ TEST_P(UninstallStop, LeavesWhatFollows) {
 #endif
 }
 
+// Other games' folders and other spellings of these are RemovalGuardTest's rows.
 INSTANTIATE_TEST_SUITE_P(Folders, UninstallStop,
                          testing::Values(refused("Games\\A"), refused("C:"), refused("C:\\"),
-                                         refused("C:/"), refused("/"), refused("C:\\Games\\.."),
+                                         refused("/"), refused("C:\\Games\\.."),
                                          refused("\\\\server\\share"),
                                          refused("\\\\server\\share\\"), refused("C:\\Client"),
-                                         refused("c:\\client\\"), refused("C:\\Client\\content"),
-                                         refused("C:\\Games"), refused("C:\\games\\"),
-                                         refused("C:\\Games\\B")));
+                                         refused("C:\\Client\\content")));
 
 #ifndef _WIN32
 INSTANTIATE_TEST_SUITE_P(

@@ -289,27 +289,12 @@ TEST_F(Hive, CallsFollowWhatAnotherProcessChangedMeanwhile) {
             return codes;
         },
         hive);
-    // The reads that follow the change come before any listing, which would ask the hive anyway.
-    const TCodes expected{0,
-                          0,
-                          'a',
-                          'b',
-                          0,
-                          0,
-                          1,
-                          ERROR_FILE_NOT_FOUND,
-                          0,
-                          0,
-                          0,
-                          0,
-                          2,
-                          0,
-                          3,
-                          ERROR_FILE_NOT_FOUND,
-                          ERROR_KEY_DELETED,
-                          'd',
-                          'c',
-                          -ERROR_NO_MORE_ITEMS};
+    // The codes before the change, its own, then those after it. The reads that follow the change
+    // come before any listing, which would ask the hive anyway.
+    TCodes expected{0, 0, 'a', 'b', 0, 0, 1, ERROR_FILE_NOT_FOUND, 0, 0, /* the change */ 0};
+    const TCodes after{
+        0, 2, 0, 3, ERROR_FILE_NOT_FOUND, ERROR_KEY_DELETED, 'd', 'c', -ERROR_NO_MORE_ITEMS};
+    expected.insert(expected.end(), after.begin(), after.end());
     EXPECT_EQ(expected, codes);
 }
 
