@@ -350,6 +350,45 @@ TEST_F(RegistryTest, ValueNamesMatchWhateverTheirCaseUpToTheirLengthLimit) {
     EXPECT_EQ((TNumbers{2, 6, 3, 16383, 10}), info(root));
 }
 
+// A key with a few values and one with many, which a process may look up in different ways.
+TEST_F(RegistryTest, EachOfAKeysValuesIsFoundByAnyCaseOfItsName) {
+    for (int count : {3, 40}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  create((W("many") + TWide(1, WCHAR('0' + count % 10))).c_str(), &key));
+        TRegistryKey owned(key);
+        ASSERT_EQ(ERROR_SUCCESS, set(key, W("Gr\u00f6\u00dfe"), "s"));
+        for (int index = 0; index < count; ++index) {
+            const std::string number = std::to_string(index);
+            ASSERT_EQ(ERROR_SUCCESS,
+                      set(key, (W("Value") + TWide(number.begin(), number.end())).c_str(), number));
+        }
+        for (int index = 0; index < count; ++index) {
+            const std::string number = std::to_string(index);
+            const TWide digits(number.begin(), number.end());
+            for (const TWide& name : {W("VALUE") + digits, W("value") + digits}) {
+                char data[8] = {};
+                DWORD size = sizeof data;
+                ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, name.c_str(), nullptr, nullptr,
+                                                          reinterpret_cast<BYTE*>(data), &size));
+                EXPECT_EQ(number, std::string(data, size));
+            }
+        }
+        DWORD size = 0;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegQueryValueExW(key, W("GR\u00d6\u00dfE"), nullptr, nullptr, nullptr, &size));
+        EXPECT_EQ(1u, size);
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+                  RegQueryValueExW(key, W("GROSSE"), nullptr, nullptr, nullptr, &size));
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+                  RegQueryValueExW(key, W("Value"), nullptr, nullptr, nullptr, &size));
+        const std::string past = std::to_string(count);
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+                  RegQueryValueExW(key, (W("value") + TWide(past.begin(), past.end())).c_str(),
+                                   nullptr, nullptr, nullptr, &size));
+    }
+}
+
 // Windows keeps values in the order they were first set.
 TEST_F(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
     if (runningUnderWine()) {
