@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace OrvaneLib {
@@ -80,6 +81,14 @@ private:
     int rank_ = 0;
     TString reason_;
 };
+
+// Whether `parent` is the folder that directly holds `path`, both canonical: "C:/a" holds "C:/a/b".
+bool isChildOf(const TString& path, const TString& parent) {
+    const uint32_t length = parent.getLength();
+    const char* text = path.c_str();
+    return length != 0 && path.getLength() > length + 1 && text[length] == '/' &&
+           memcmp(text, parent.c_str(), length) == 0 && strchr(text + length + 1, '/') == nullptr;
+}
 
 }  // namespace
 
@@ -183,15 +192,15 @@ bool TRemovalGuard::mayNotHold(const TProtectedFolder& other, bool ownUserData) 
 const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
     if (!folder.identityRead) {
         folder.identityRead = true;
-        const TString parent = getDirectory(folder.canonical);
-        if (!parent.isEmpty() && parent.compare(missingParent, true) == 0) {
+        if (isChildOf(folder.canonical, missingParent)) {
             folder.found = TFolderIdentity{TLookup::missing, ERROR_PATH_NOT_FOUND, {}, TString()};
-        } else {
-            folder.found = readFolderIdentity(folder.canonical);
+            return folder.found;
+        }
+        folder.found = readFolderIdentity(folder.canonical);
+        if (folder.found.lookup == TLookup::missing && folder.found.error == ERROR_PATH_NOT_FOUND) {
             // A volume's root is left out: another share of a server may well exist.
-            if (folder.found.lookup == TLookup::missing &&
-                folder.found.error == ERROR_PATH_NOT_FOUND &&
-                getPathRoot(parent).getLength() < parent.getLength()) {
+            const TString parent = getDirectory(folder.canonical);
+            if (getPathRoot(parent).getLength() < parent.getLength()) {
                 missingParent = parent;
             }
         }

@@ -112,11 +112,11 @@ TString getPathRoot(const TString& path) {
 }
 
 bool stripLongPathPrefix(TString& path) {
-    uint32_t position = 0;
-    if (!path.find("\\\\?\\", position, true)) {
+    const char* found = strstr(path.c_str(), "\\\\?\\");
+    if (found == nullptr) {
         return false;
     }
-    path.erase(position, 4);
+    path.erase(static_cast<uint32_t>(found - path.c_str()), 4);
     return true;
 }
 
