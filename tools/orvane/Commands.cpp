@@ -190,7 +190,11 @@ int listGames(bool json) {
     for (const std::string& id : ids) {
         games.push_back(readGame(id));
     }
-    return print(json ? gamesJson(games) + "\n" : gamesTable(games));
+    std::string text = json ? gamesJson(games) : gamesTable(games);
+    if (json) {
+        text += '\n';
+    }
+    return print(text);
 }
 
 int showGame(const std::string& id, bool json) {

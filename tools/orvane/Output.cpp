@@ -46,6 +46,7 @@ std::string orNull(int32_t number) {
 std::string gamesTable(const std::vector<TGameRecord>& games) {
     std::vector<TRow> rows{
         {"ID", "NAME", "VERSION", "INSTALLED", "TOTAL SIZE", "INSTALL SIZE", "FOLDER"}};
+    rows.reserve(games.size() + 1);
     for (const TGameRecord& game : games) {
         rows.push_back({game.id, game.name, game.version, yesNo(game.installed),
                         std::to_string(game.totalSize), std::to_string(game.installSize),
@@ -125,9 +126,13 @@ std::string gameJson(const TGameRecord& game) {
 std::string gamesJson(const std::vector<TGameRecord>& games) {
     std::string text = "[";
     for (const TGameRecord& game : games) {
-        text += (text.size() > 1 ? "," : "") + gameJson(game);
+        if (text.size() > 1) {
+            text += ',';
+        }
+        text += gameJson(game);
     }
-    return text + "]";
+    text += ']';
+    return text;
 }
 
 }  // namespace OrvaneHost
