@@ -101,6 +101,10 @@ bool utf8FromUtf16(const std::u16string& text, std::string& utf8) {
     const char16_t* in = text.data();
     const char16_t* const end = in + text.size();
     while (in < end) {
+        if (*in < 0x80) {
+            utf8 += static_cast<char>(*in++);  // ASCII, which paths mostly are
+            continue;
+        }
         const TCodePoint point = readUtf16(in, end);
         if (point.malformed) {
             return false;
@@ -117,6 +121,10 @@ std::u16string utf16FromUtf8(const std::string& utf8) {
     const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* const end = in + utf8.size();
     while (in < end) {
+        if (*in < 0x80) {
+            text += static_cast<char16_t>(*in++);
+            continue;
+        }
         char16_t units[2];
         text.append(units, writeUtf16(readUtf8(in, end).value, units));
     }
