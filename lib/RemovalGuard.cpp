@@ -187,12 +187,14 @@ bool TRemovalGuard::mayNotHold(const TProtectedFolder& other, bool ownUserData) 
     return other.guardsInside && !(ownUserData && other.holdsUserData);
 }
 
-// A folder whose parent is missing is missing too, and the folders of the other games' user data
-// all have the same parent, which seldom exists: it is asked for once, not for each game.
+// A folder whose parent is missing is missing too, and so is that parent: the folders of the other
+// games' user data all have the same parent, which seldom exists, and a game's executable lies in
+// its folder. Such a parent is asked for once, not for each of its folders.
 const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
     if (!folder.identityRead) {
         folder.identityRead = true;
-        if (isChildOf(folder.canonical, missingParent)) {
+        if (isChildOf(folder.canonical, missingParent) ||
+            (!missingParent.isEmpty() && folder.canonical == missingParent)) {
             folder.found = TFolderIdentity{TLookup::missing, ERROR_PATH_NOT_FOUND, {}, TString()};
             return folder.found;
         }
