@@ -65,10 +65,10 @@ bool THiveImage::keep(std::string_view bytes, TSpan& span) {
 }
 
 bool THiveImage::readKeys(TStatementCache& statements) {
-    // In the table's order, which costs no seek for each row, then sorted as the index orders
-    // them: the subkeys of each key together, by their folded names.
+    // In the order of the index: the subkeys of each key come together, by their folded names.
     TSqlStatement query(
-        statements.get("SELECT id, ifnull(parent, 0), written, name, class FROM keys"));
+        statements.get("SELECT id, ifnull(parent, 0), written, name, class FROM keys"
+                       " ORDER BY parent, folded"));
     while (query.step()) {
         TImageKey key{query.integer(0), query.integer(1), query.integer(2), {}, {}, {}, {}, {}};
         if (!keep(query.view(3), key.name) || !keep(query.view(4), key.keyClass)) {
@@ -79,24 +79,7 @@ bool THiveImage::readKeys(TStatementCache& statements) {
         }
         keys_.push_back(key);
     }
-    std::sort(keys_.begin(), keys_.end(), [this](const TImageKey& left, const TImageKey& right) {
-        return left.parent != right.parent ? left.parent < right.parent
-                                           : foldedLess(left.name, right.name);
-    });
     return true;
-}
-
-// As the folded names compare: by their upper-case units, a name before the longer ones it begins.
-bool THiveImage::foldedLess(TSpan left, TSpan right) const {
-    const size_t common = std::min(left.size, right.size) / sizeof(char16_t);
-    for (size_t at = 0; at < common; ++at) {
-        const char16_t a = upcaseUnit(unitAt(left, at));
-        const char16_t b = upcaseUnit(unitAt(right, at));
-        if (a != b) {
-            return a < b;
-        }
-    }
-    return left.size < right.size;
 }
 
 void THiveImage::linkKeys() {
