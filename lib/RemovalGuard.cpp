@@ -82,12 +82,13 @@ private:
     TString reason_;
 };
 
-// Whether `parent` is the folder that directly holds `path`, both canonical: "C:/a" holds "C:/a/b".
-bool isChildOf(const TString& path, const TString& parent) {
-    const uint32_t length = parent.getLength();
+// Whether `path` is `folder` or lies inside it, both canonical and spelled alike: what lies in a
+// missing folder is missing too, whatever the case rules of its volume.
+bool liesIn(const TString& path, const TString& folder) {
+    const uint32_t length = folder.getLength();
     const char* text = path.c_str();
-    return length != 0 && path.getLength() > length + 1 && text[length] == '/' &&
-           memcmp(text, parent.c_str(), length) == 0 && strchr(text + length + 1, '/') == nullptr;
+    return length != 0 && path.getLength() >= length && memcmp(text, folder.c_str(), length) == 0 &&
+           (path.getLength() == length || text[length] == '/');
 }
 
 }  // namespace
@@ -187,14 +188,13 @@ bool TRemovalGuard::mayNotHold(const TProtectedFolder& other, bool ownUserData) 
     return other.guardsInside && !(ownUserData && other.holdsUserData);
 }
 
-// A folder whose parent is missing is missing too, and so is that parent: the folders of the other
-// games' user data all have the same parent, which seldom exists, and a game's executable lies in
-// its folder. Such a parent is asked for once, not for each of its folders.
+// Whatever lies in a folder found missing is missing too: the folders of the other games' user
+// data all lie in one that seldom exists, and a game's executable lies in its folder. Such a folder
+// is asked for once, not for each of those in it.
 const TFolderIdentity& TRemovalGuard::identityOf(TProtectedFolder& folder) {
     if (!folder.identityRead) {
         folder.identityRead = true;
-        if (isChildOf(folder.canonical, missingParent) ||
-            (!missingParent.isEmpty() && folder.canonical == missingParent)) {
+        if (liesIn(folder.canonical, missingParent)) {
             folder.found = TFolderIdentity{TLookup::missing, ERROR_PATH_NOT_FOUND, {}, TString()};
             return folder.found;
         }

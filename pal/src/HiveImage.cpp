@@ -307,22 +307,30 @@ LONG THiveImage::info(int64_t key, TKeyInfo& info) const {
     return ERROR_SUCCESS;
 }
 
+const THiveImage::TImageValue* THiveImage::hashedValue(const TImageKey& key,
+                                                       std::u16string_view name) const {
+    const uint32_t entry = slots_[slotOf(true, &key - keys_.data(), name)];
+    return entry == 0 ? nullptr : &values_[(entry & ~valueSlot) - 1];
+}
+
+const THiveImage::TImageValue* THiveImage::listedValue(const TImageKey& key,
+                                                       std::u16string_view name) const {
+    for (uint32_t next = 0; next < key.values.count; ++next) {
+        const TImageValue& value = values_[valueOrder_[key.values.first + next]];
+        if (sameName(value.name, name)) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
 LONG THiveImage::findValue(int64_t key, std::u16string_view name, TImageValueView& value) const {
     const TImageKey* at = find(key);
     if (at == nullptr) {
         return ERROR_KEY_DELETED;
     }
-    const uint32_t owner = static_cast<uint32_t>(at - keys_.data());
-    const TImageValue* found = nullptr;
-    if (at->values.count > shortRun) {
-        const uint32_t entry = slots_[slotOf(true, owner, name)];
-        found = entry == 0 ? nullptr : &values_[(entry & ~valueSlot) - 1];
-    }
-    for (uint32_t next = 0; at->values.count <= shortRun && next < at->values.count && !found;
-         ++next) {
-        const TImageValue& candidate = values_[valueOrder_[at->values.first + next]];
-        found = sameName(candidate.name, name) ? &candidate : nullptr;
-    }
+    const TImageValue* found =
+        at->values.count > shortRun ? hashedValue(*at, name) : listedValue(*at, name);
     if (found == nullptr) {
         return ERROR_FILE_NOT_FOUND;
     }

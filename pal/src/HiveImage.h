@@ -96,6 +96,9 @@ private:
     // by that name, compared as the hive compares names; the slot is empty when there is none.
     size_t slotOf(bool value, int64_t owner, std::u16string_view name) const;
     bool sameName(TSpan stored, std::u16string_view name) const;
+    // A value of `key` by that name, through the hash or through the key's run; null when none.
+    const TImageValue* hashedValue(const TImageKey& key, std::u16string_view name) const;
+    const TImageValue* listedValue(const TImageKey& key, std::u16string_view name) const;
     char16_t unitAt(TSpan name, size_t at) const;
     std::string_view bytes(TSpan span) const { return {pool_.data() + span.offset, span.size}; }
     std::u16string text(TSpan span) const;

@@ -69,7 +69,6 @@ public:
 
     size_t size() const { return size_; }
     size_t capacity() const { return capacity_; }
-    bool empty() const { return size_ == 0; }
     // Within the capacity: new elements are zero.
     void resize(size_t size) { size_ = size; }
     void push_back(const T& item) { data_[size_++] = item; }

@@ -53,7 +53,7 @@ LONG queryValue(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPB
             return true;
         }
         const TValueEntry* entry = nullptr;
-        if (!known.listings->knownValue(handle.key, foldedName(std::u16string(name)), entry)) {
+        if (!known.listings->knownValue(handle.key, foldedName(name), entry)) {
             return false;
         }
         status = entry == nullptr
