@@ -21,7 +21,7 @@ class TCanonicalPath {
 public:
     TCanonicalPath(TString root, bool absolute, uint32_t room)
         : text_(std::move(root)), absolute_(absolute), floor_(text_.getLength()) {
-        text_.grow(room);  // single characters are appended into this room
+        text_.grow(room);  // the segments are appended into this room
     }
 
     void addSegment(const char* segment, uint32_t size, bool separatorFollows, bool hasTilde) {
@@ -54,9 +54,7 @@ private:
     }
 
     void append(const char* segment, uint32_t size, bool separatorFollows) {
-        for (uint32_t i = 0; i < size; ++i) {
-            text_ += segment[i];
-        }
+        text_.append(segment, size);
         if (separatorFollows) {
             text_ += '/';
         }

@@ -28,6 +28,7 @@ constexpr DWORD kFirstNameChars = 128;
 // Key names have at most 255 characters; a registry that asks for more than this never stops
 // asking, so enumeration gives up rather than grow without end.
 constexpr DWORD kMaxNameChars = 32768;
+constexpr DWORD kShortTextChars = 260;
 
 struct TFree {
     void operator()(void* block) const { heapFree(block); }
@@ -76,15 +77,28 @@ TString readNumber(HKEY key, LPCWSTR name, DWORD size) {
     return TString(static_cast<TPrinted>(value));
 }
 
-TString readText(HKEY key, LPCWSTR name, DWORD size) {
-    // Zeroed beyond the data, so that text stored without its terminator (or with an odd byte
-    // count) still ends.
+// The buffers are zeroed beyond the data, so that text stored without its terminator (or with an
+// odd byte count) still ends.
+TString readLongText(HKEY key, LPCWSTR name, DWORD size) {
     THeapBlock<TWideChar> text = zeroed<TWideChar>(size / sizeof(TWideChar) + 2);
     if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text.get()), &size) !=
         ERROR_SUCCESS) {
         return TString();
     }
     return TString(text.get());
+}
+
+// Most texts (paths, names, versions) fit the first buffer and take one call; a longer one is read
+// again with the size the first call reported.
+TString readText(HKEY key, LPCWSTR name) {
+    TWideChar text[kShortTextChars + 2] = {};
+    DWORD size = kShortTextChars * sizeof(TWideChar);
+    const LSTATUS status =
+        RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    if (status == ERROR_MORE_DATA) {
+        return readLongText(key, name, size);
+    }
+    return status == ERROR_SUCCESS ? TString(text) : TString();
 }
 
 TString hexText(TCharStream& bytes) {
@@ -219,17 +233,19 @@ TString readRegistryValue(const TString& keyPath, const TString& valueName, uint
     TWideText path(keyPath.c_str());
     TWideText name(valueName.c_str());
     TRegistryKey key;
-    DWORD size = 0;
-    if (key.open(HKEY_CURRENT_USER, path.get(), KEY_QUERY_VALUE) != ERROR_SUCCESS ||
-        RegQueryValueExW(key.get(), name.get(), nullptr, nullptr, nullptr, &size) !=
-            ERROR_SUCCESS) {
+    if (key.open(HKEY_CURRENT_USER, path.get(), KEY_QUERY_VALUE) != ERROR_SUCCESS) {
         return TString();
     }
     // The type asked for decides; the stored type is never looked at, only the size.
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        return readText(key.get(), name.get());
+    }
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), name.get(), nullptr, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return TString();
+    }
     switch (type) {
-        case REG_SZ:
-        case REG_EXPAND_SZ:
-            return readText(key.get(), name.get(), size);
         case REG_BINARY:
         case REG_DWORD:
             return size <= sizeof(uint32_t)

@@ -111,6 +111,27 @@ INSTANTIATE_TEST_SUITE_P(Table, RegistryRead,
                                          ReadCase{"01AB", REG_MULTI_SZ, "01AB", ""},
                                          ReadCase{"01000000", REG_DWORD_BIG_ENDIAN, "", ""}));
 
+// Texts on either side of the length read in one call, stored with their terminator, without it,
+// and with an odd last byte: each is read whole, and ends where its data end.
+class RegistryTextLength : public Registry, public testing::WithParamInterface<int> {};
+
+TEST_P(RegistryTextLength, IsReadWhole) {
+    const int length = GetParam();
+    std::string hex, text;
+    for (int i = 0; i < length; ++i) {
+        hex += i % 2 == 0 ? "6100" : "E900";
+        text += i % 2 == 0 ? "a" : "\xC3\xA9";
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {hex + "0000", text}, {hex, text}, {hex + "62", text + "b"}};
+    for (const auto& [stored, read] : cases) {
+        ASSERT_TRUE(write(kKey, stored.c_str(), REG_BINARY));
+        EXPECT_EQ(readRegistryValue(kKey.c_str(), "v", REG_SZ).c_str(), read) << stored.size();
+    }
+    expectLine("");
+}
+INSTANTIATE_TEST_SUITE_P(Lengths, RegistryTextLength, testing::Values(1, 259, 260, 261, 5000));
+
 // A text written as a type: the bytes stored with that type; none for a type without a data form.
 using WriteCase = std::tuple<const char*, uint32_t, std::string>;
 class RegistryWrite : public Registry, public testing::WithParamInterface<WriteCase> {};

@@ -87,6 +87,20 @@ TEST(TStringAppend, GrowsByExactlyTheAppendedLengthAndConcatenationAllocatesOnce
     EXPECT_EQ(shape(self), TShape("ababababab", 11));
 }
 
+TEST(TStringAppend, CountedAppendFillsTheRoomFirstAndMayTakeItsOwnText) {
+    TString none, fresh, roomy = withRoom("ab", 4);
+    none.append("xyz", 0);
+    EXPECT_FALSE(none.hasBlock());
+    fresh.append("xyz", 2);
+    EXPECT_EQ(shape(fresh), TShape("xy", 3));
+    roomy.append("cdef", 3);
+    EXPECT_EQ(shape(roomy), TShape("abcde", 7));
+    roomy.append("gh", 2);
+    EXPECT_EQ(shape(roomy), TShape("abcdegh", 8));
+    roomy.append(roomy.c_str() + 1, 4);
+    EXPECT_EQ(shape(roomy), TShape("abcdeghbcde", 12));
+}
+
 TEST(TStringEraseAndSubstring, CutAtTheEndAndReplaceOnlyTooSmallBlocks) {
     using Case = std::tuple<uint32_t, int32_t, const char*>;
     for (auto [pos, count, expected] :

@@ -204,6 +204,23 @@ TString& TString::operator+=(char c) {
     return *this;
 }
 
+TString& TString::append(const char* text, uint32_t count) {
+    if (count == 0) {
+        return *this;
+    }
+    if (capacity < length + count + 1) {
+        // The text may lie inside this block, which growing can move.
+        const ptrdiff_t offset = offsetInBlock(text);
+        grow(data == nullptr ? count : length + count + 1 - capacity);
+        text = offset >= 0 ? data + offset : text;
+    }
+    memmove(data + length, text, count);
+    length += count;
+    data[length] = '\0';
+    checkInvariants();
+    return *this;
+}
+
 const char* TString::c_str() const {
     return data != nullptr ? data : emptyText;
 }

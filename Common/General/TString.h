@@ -64,6 +64,8 @@ public:
     TString& operator+=(const TString& other);
     TString& operator+=(const char* text);
     TString& operator+=(char c);
+    // The first count bytes of text, which holds no NUL among them; a zero count changes nothing.
+    TString& append(const char* text, uint32_t count);
 
     // Never null: the text, or a shared empty text when there is no block.
     const char* c_str() const;
