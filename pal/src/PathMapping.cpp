@@ -1,6 +1,7 @@
 #include "pal/src/PathMapping.h"
 
 #include "pal/inc/WinFiles.h"
+#include "pal/src/FunctionRef.h"
 #include "pal/src/Utf.h"
 
 #include <sys/stat.h>
@@ -37,6 +38,17 @@ std::string withBackslashes(std::string text) {
 constexpr char drivePrefix[] = "ORVANE_PAL_DRIVE_";
 constexpr size_t drivePrefixLength = sizeof(drivePrefix) - 1;
 
+// Whether an entry of the environment begins with drivePrefix: most differ at their first
+// character, which this tells without a call.
+bool isDriveVariable(const char* entry) {
+    for (size_t at = 0; at < drivePrefixLength; ++at) {
+        if (entry[at] != drivePrefix[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The folder a drive's variable names, without a trailing "/" (except "/" itself); false for a
 // text that names no absolute folder.
 bool folderOfValue(const char* value, std::string& folder) {
@@ -52,7 +64,11 @@ bool folderOfValue(const char* value, std::string& folder) {
 
 // The folder a drive letter stands for. Z: is the root unless its variable says otherwise.
 bool driveFolder(char drive, std::string& folder) {
-    const char* value = getenv((drivePrefix + std::string(1, drive)).c_str());
+    char variable[drivePrefixLength + 2];
+    memcpy(variable, drivePrefix, drivePrefixLength);
+    variable[drivePrefixLength] = drive;
+    variable[drivePrefixLength + 1] = '\0';
+    const char* value = getenv(variable);
     return folderOfValue(value != nullptr ? value : drive == 'Z' ? "/" : "", folder);
 }
 
@@ -61,19 +77,14 @@ std::string canonicalFolder(const std::string& folder) {
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-struct TDriveFolder {
-    char drive;
-    std::string canonical;
-};
-
-// The canonical folder of every drive that has one, from one pass over the environment. Each is
-// resolved once for each folder its variable names: as a drive letter keeps what it was mapped
-// to, links on the way to its folder count as they were then.
-std::vector<TDriveFolder> canonicalDriveFolders() {
+// Calls `visit` with every drive that has a canonical folder and that folder, from one pass over
+// the environment. Each folder is resolved once for each folder its variable names: as a drive
+// letter keeps what it was mapped to, links on the way to its folder count as they were then.
+void forEachDriveFolder(TFunctionRef<void(char, const std::string&)> visit) {
     std::array<const char*, 26> values{};
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const char* text = *entry;
-        if (strncmp(text, drivePrefix, drivePrefixLength) != 0) {
+        if (!isDriveVariable(text)) {
             continue;
         }
         const char letter = text[drivePrefixLength];
@@ -92,7 +103,6 @@ std::vector<TDriveFolder> canonicalDriveFolders() {
     static std::mutex mutex;
     // Never destroyed: paths may still be mapped by other static destructors.
     static auto* resolved = new std::array<TResolved, 26>();
-    std::vector<TDriveFolder> drives;
     std::string folder;
     std::lock_guard<std::mutex> lock(mutex);
     for (size_t index = 0; index < values.size(); ++index) {
@@ -104,10 +114,9 @@ std::vector<TDriveFolder> canonicalDriveFolders() {
             known = {folder, canonicalFolder(folder)};
         }
         if (!known.canonical.empty()) {
-            drives.push_back({static_cast<char>('A' + index), known.canonical});
+            visit(static_cast<char>('A' + index), known.canonical);
         }
     }
-    return drives;
 }
 
 bool posixCurrentDirectory(std::string& directory, DWORD& error) {
@@ -175,17 +184,16 @@ TMappedPath failure(DWORD error) {
     return TMappedPath{error, {}};
 }
 
-TMappedPath mapText(const std::string& path) {
-    std::string rest = path;
-    const bool verbatim = rest.compare(0, 4, "\\\\?\\") == 0;
+TMappedPath mapText(std::string_view rest) {
+    const bool verbatim = rest.substr(0, 4) == "\\\\?\\";
     // "\\.\X:" is the device of drive X:, below which its folders lie.
-    const bool device = rest.compare(0, 4, "\\\\.\\") == 0;
+    const bool device = rest.substr(0, 4) == "\\\\.\\";
     if (device && !(rest.size() >= 7 && isalpha(static_cast<unsigned char>(rest[4])) &&
                     rest[5] == ':' && isSeparator(rest[6]))) {
         return failure(ERROR_PATH_NOT_FOUND);
     }
     if (verbatim || device) {
-        rest.erase(0, 4);
+        rest.remove_prefix(4);
         if (rest.size() >= 4 && toupper(rest[0]) == 'U' && toupper(rest[1]) == 'N' &&
             toupper(rest[2]) == 'C' && rest[3] == '\\') {
             return failure(ERROR_BAD_NETPATH);
@@ -203,13 +211,15 @@ TMappedPath mapText(const std::string& path) {
         if (!driveFolder(drive, folder)) {
             return failure(ERROR_PATH_NOT_FOUND);
         }
-        std::string tail = rest.substr(2);
+        std::string_view tail = rest.substr(2);
+        std::string relative;  // a tail without a separator, after the drive's current directory
         if (!tail.empty() && !isSeparator(tail[0])) {
             std::string current;
             DWORD error = ERROR_SUCCESS;
             if (currentDirectoryText(current, error) && current.size() >= 2 &&
                 current[0] == drive && current[1] == ':') {
-                tail = current.substr(2) + "\\" + tail;
+                relative = current.substr(2) + "\\" + std::string(tail);
+                tail = relative;
             }
         }
         return TMappedPath{ERROR_SUCCESS, joinResolved(folder, tail, verbatim)};
@@ -223,7 +233,7 @@ TMappedPath mapText(const std::string& path) {
         return failure(error);
     }
     // The current directory is absolute in one of the forms above, so this does not recurse again.
-    return mapText(current + "\\" + rest);
+    return mapText(current + "\\" + std::string(rest));
 }
 
 }  // namespace
@@ -247,15 +257,15 @@ std::u16string windowsCurrentDirectory(DWORD& error) {
 bool windowsFormOf(const std::string& posixPath, std::string& windowsPath) {
     char bestDrive = 0;
     size_t bestLength = 0;
-    for (const TDriveFolder& folder : canonicalDriveFolders()) {
-        const size_t length = folder.canonical == "/" ? 0 : folder.canonical.size();
-        const bool inside = posixPath.compare(0, length, folder.canonical, 0, length) == 0 &&
+    forEachDriveFolder([&](char drive, const std::string& canonical) {
+        const size_t length = canonical == "/" ? 0 : canonical.size();
+        const bool inside = posixPath.compare(0, length, canonical, 0, length) == 0 &&
                             (posixPath.size() == length || posixPath[length] == '/');
         if (inside && (bestDrive == 0 || length > bestLength)) {
-            bestDrive = folder.drive;
+            bestDrive = drive;
             bestLength = length;
         }
-    }
+    });
     if (bestDrive == 0) {
         return false;
     }
@@ -273,12 +283,11 @@ bool isDriveRoot(const std::string& posixPath) {
     if (canonical == "/") {
         return true;
     }
-    for (const TDriveFolder& folder : canonicalDriveFolders()) {
-        if (!canonical.empty() && folder.canonical == canonical) {
-            return true;
-        }
-    }
-    return false;
+    bool root = false;
+    forEachDriveFolder([&](char, const std::string& folder) {
+        root = root || (!canonical.empty() && folder == canonical);
+    });
+    return root;
 }
 
 DWORD win32ErrorFromErrno(int error) {
