@@ -28,6 +28,7 @@ constexpr DWORD kFirstNameChars = 128;
 // Key names have at most 255 characters; a registry that asks for more than this never stops
 // asking, so enumeration gives up rather than grow without end.
 constexpr DWORD kMaxNameChars = 32768;
+// A path of MAX_PATH characters, the longest text a record commonly holds, is read in one call.
 constexpr DWORD kShortTextChars = 260;
 
 struct TFree {
@@ -88,8 +89,7 @@ TString readLongText(HKEY key, LPCWSTR name, DWORD size) {
     return TString(text.get());
 }
 
-// Most texts (paths, names, versions) fit the first buffer and take one call; a longer one is read
-// again with the size the first call reported.
+// A longer text is read again, with the size the first call reported.
 TString readText(HKEY key, LPCWSTR name) {
     TWideChar text[kShortTextChars + 2] = {};
     DWORD size = kShortTextChars * sizeof(TWideChar);
