@@ -24,11 +24,7 @@ LONG splitKeyPath(LPCWSTR path, TKeyPath& names) {
     if (*path == u'\\') {
         return ERROR_BAD_PATHNAME;
     }
-    size_t separators = 0;
-    for (LPCWSTR cursor = path; *cursor != u'\0'; ++cursor) {
-        separators += *cursor == u'\\' ? 1 : 0;
-    }
-    names.reserve(separators + 1);  // one block, not one for each doubling
+    names.reserve(8);  // one block for the paths of this system, not one for each doubling
     for (LPCWSTR cursor = path; *cursor != u'\0';) {
         LPCWSTR end = cursor;
         while (*end != u'\0' && *end != u'\\') {
