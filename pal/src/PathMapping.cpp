@@ -80,6 +80,7 @@ std::string canonicalFolder(const std::string& folder) {
 // Calls `visit` with every drive that has a canonical folder and that folder, from one pass over
 // the environment. Each folder is resolved once for each folder its variable names: as a drive
 // letter keeps what it was mapped to, links on the way to its folder count as they were then.
+// `visit` runs under the lock of the resolved folders, so it maps no path itself.
 void forEachDriveFolder(TFunctionRef<void(char, const std::string&)> visit) {
     std::array<const char*, 26> values{};
     for (char** entry = environ; *entry != nullptr; ++entry) {
