@@ -66,14 +66,14 @@ void uninstallOneFileGame(benchmark::State& state, int games) {
     using namespace OrvaneHost;
     hive->growTo(games);
     const std::string id = "onefile";
+    const std::string folder = "C:\\Games\\" + id;
     int status = 0;
     TQuietOutput quiet;
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::create_directories(hive->onDrive("Games/" + id));
         fclose(fopen(hive->onDrive("Games/" + id + "/game.exe").c_str(), "w"));
-        status = registerGame({id, "C:\\Games\\" + id + "\\game.exe", "C:\\Games\\" + id, id, "1",
-                               "C:\\Games\\" + id + "\\game.exe"});
+        status = registerGame({id, folder + "\\game.exe", folder, id, "1", folder + "\\game.exe"});
         state.ResumeTiming();
         status |= uninstallGame(id);
     }

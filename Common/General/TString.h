@@ -65,6 +65,8 @@ public:
     TString& operator+=(const char* text);
     TString& operator+=(char c);
     // The first count bytes of text, which holds no NUL among them; a zero count changes nothing.
+    // It fills the block's spare room first and grows it only by what does not fit (the appends of
+    // a string grow it by their whole length).
     TString& append(const char* text, uint32_t count);
 
     // Never null: the text, or a shared empty text when there is no block.

@@ -74,10 +74,9 @@ bool THiveImage::readKeys(TStatementCache& statements) {
         if (!keep(query.view(3), key.name) || !keep(query.view(4), key.keyClass)) {
             return false;
         }
-        if (keys_.size() == keys_.capacity()) {
+        if (!keys_.append(&key, 1)) {
             return false;  // the count said otherwise
         }
-        keys_.push_back(key);
     }
     return true;
 }
@@ -121,10 +120,9 @@ bool THiveImage::readValues(TStatementCache& statements) {
         if (!keep(query.view(2), value.name) || !keep(query.view(3), value.data)) {
             return false;
         }
-        if (values_.size() == values_.capacity()) {
+        if (!values_.append(&value, 1)) {
             return false;
         }
-        values_.push_back(value);
     }
     return true;
 }

@@ -68,10 +68,8 @@ public:
     }
 
     size_t size() const { return size_; }
-    size_t capacity() const { return capacity_; }
     // Within the capacity: new elements are zero.
     void resize(size_t size) { size_ = size; }
-    void push_back(const T& item) { data_[size_++] = item; }
     // False when the items do not fit.
     bool append(const T* items, size_t count) {
         if (count > capacity_ - size_) {
